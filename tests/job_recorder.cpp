@@ -1,0 +1,144 @@
+#include "job_recorder.h"
+
+#include "resource_ids.h"
+#include "sort_job.h"
+
+#include <gtest/gtest.h>
+
+#include <commctrl.h>
+#include <process.h>
+
+namespace {
+
+const wchar_t kRecorderClass[] = L"TunetidyJobRecorder";
+const wchar_t kErrorBoxCaption[] = L"Error -- could not open directory. GetFonts() in main";
+const DWORD kJobTimeoutMs = 60000;
+
+std::wstring Numbers(WPARAM wParam, LPARAM lParam)
+{
+    return std::to_wstring(wParam) + L" " + std::to_wstring(lParam);
+}
+
+void RegisterRecorderClass(WNDPROC procedure)
+{
+    WNDCLASSW windowClass = {};
+    windowClass.lpfnWndProc = procedure;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = kRecorderClass;
+    RegisterClassW(&windowClass); // Fails harmlessly when already registered.
+}
+
+} // namespace
+
+JobRecorder::JobRecorder()
+{
+    RegisterRecorderClass(RecordingProc);
+    m_window = CreateWindowExW(0, kRecorderClass, L"Recorder", WS_OVERLAPPEDWINDOW, 0, 0, 300, 100,
+                               nullptr, nullptr, GetModuleHandleW(nullptr), this);
+    CreateWindowExW(0, kRecorderClass, L"", WS_CHILD, 0, 0, 100, 20, m_window,
+                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_PROGRESS_BAR)),
+                    GetModuleHandleW(nullptr), this);
+    if (!m_window)
+        ADD_FAILURE() << "cannot create the recording window (no display?)";
+}
+
+JobRecorder::~JobRecorder()
+{
+    DestroyWindow(m_window);
+}
+
+std::vector<std::wstring> JobRecorder::TakeEvents()
+{
+    std::vector<std::wstring> events;
+    events.swap(m_events);
+    return events;
+}
+
+LRESULT CALLBACK JobRecorder::RecordingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_NCCREATE) {
+        const auto *creation = reinterpret_cast<CREATESTRUCTW *>(lParam);
+        SetWindowLongPtrW(window, GWLP_USERDATA,
+                          reinterpret_cast<LONG_PTR>(creation->lpCreateParams));
+    }
+    auto *recorder = reinterpret_cast<JobRecorder *>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (!recorder)
+        return DefWindowProcW(window, message, wParam, lParam);
+
+    std::vector<std::wstring> &events = recorder->m_events;
+    switch (message) {
+    case WM_SETTEXT:
+        events.push_back(L"WM_SETTEXT " + std::to_wstring(wParam) + L" \"" +
+                         reinterpret_cast<const wchar_t *>(lParam) + L"\"");
+        break;
+    case PBM_SETRANGE32:
+        events.push_back(L"PBM_SETRANGE32 " + Numbers(wParam, lParam));
+        return 0;
+    case PBM_SETPOS:
+        events.push_back(L"PBM_SETPOS " + Numbers(wParam, lParam));
+        return 0;
+    case WM_SORTDONE:
+        events.push_back(L"WM_SORTDONE " + Numbers(wParam, lParam));
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+void JobRecorder::DismissErrorBox()
+{
+    HWND box = FindWindowW(L"#32770", kErrorBoxCaption);
+    if (!box)
+        return;
+    wchar_t text[100] = L"";
+    GetDlgItemTextW(box, 0xFFFF, text, 100);
+    m_events.push_back(std::wstring(L"message box \"") + text + L"\"");
+    // Wait for the box to go so that it is recorded once.
+    SendMessageW(box, WM_COMMAND, IDOK, 0);
+    while (IsWindow(box))
+        Sleep(10);
+}
+
+unsigned JobRecorder::RunJob(const std::wstring &folder)
+{
+    wcscpy_s(g_jobFolder, folder.c_str());
+    g_mainDialog = m_window;
+    auto thread =
+        reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, SortWorker, nullptr, 0, nullptr));
+    EXPECT_NE(thread, nullptr);
+
+    const DWORD start = GetTickCount();
+    while (MsgWaitForMultipleObjects(1, &thread, FALSE, 50, QS_ALLINPUT) != WAIT_OBJECT_0) {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&message);
+        DismissErrorBox();
+        if (GetTickCount() - start > kJobTimeoutMs) {
+            ADD_FAILURE() << "the job did not end";
+            return 0;
+        }
+    }
+    DWORD exitCode = 0;
+    GetExitCodeThread(thread, &exitCode);
+    CloseHandle(thread);
+    return exitCode;
+}
+
+std::vector<std::wstring> ExpectedJobEvents(size_t scanned, size_t moved)
+{
+    std::vector<std::wstring> events = {
+        L"WM_SETTEXT 0 \"Scanning Directory\"",
+        L"PBM_SETRANGE32 0 " + std::to_wstring(scanned),
+        L"WM_SETTEXT 0 \"Scanning MP3 files\"",
+    };
+    for (size_t i = 0; i < scanned; ++i)
+        events.push_back(L"PBM_SETPOS " + std::to_wstring(i) + L" 0");
+    events.push_back(L"PBM_SETRANGE32 0 " + std::to_wstring(moved));
+    events.push_back(L"WM_SETTEXT 0 \"Moving MP3 files\"");
+    for (size_t i = 0; i < moved; ++i)
+        events.push_back(L"PBM_SETPOS " + std::to_wstring(i) + L" 0");
+    events.push_back(L"PBM_SETPOS " + std::to_wstring(moved) + L" 0");
+    events.push_back(L"WM_SETTEXT 0 \"MP3 Tunetidy Utility\"");
+    events.push_back(L"PBM_SETPOS 0 0");
+    events.push_back(L"WM_SORTDONE 0 0");
+    return events;
+}
