@@ -8,6 +8,7 @@
 #
 # Each command first installs any missing Debian package (needs root).
 set -euo pipefail
+trap 'echo "dev.sh: line $LINENO failed: $BASH_COMMAND" >&2' ERR
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 BUILD="$ROOT/build"
@@ -47,21 +48,24 @@ build() {
 }
 
 # A private Wine prefix: no window manager waits, no crash dialog that would
-# hang a test run. Needs DISPLAY.
-prepare_wine() {
-    if [ ! -f "$WINEPREFIX/.tunetidy-ready" ]; then
-        log "creating the Wine prefix $WINEPREFIX"
-        rm -rf "$WINEPREFIX"
-        wineboot -i >/dev/null 2>&1
-        wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-        wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
-            >/dev/null 2>&1
-        wineserver -w
-        touch "$WINEPREFIX/.tunetidy-ready"
-    fi
-    # Keep one Wine server for the whole run instead of one per process, and
-    # start Wine's own services and desktop now: started by a test, they would
-    # hold CTest's output pipe open until they end.
+# hang a test run.
+prepare_wine_prefix() {
+    [ -f "$WINEPREFIX/.tunetidy-ready" ] && return
+    log "creating the Wine prefix $WINEPREFIX"
+    rm -rf "$WINEPREFIX"
+    wineboot -i >/dev/null 2>&1
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
+        >/dev/null 2>&1
+    wineserver -w
+    touch "$WINEPREFIX/.tunetidy-ready"
+}
+
+# Keeps one Wine server for the whole run instead of one per process, and
+# starts Wine's own services and desktop now: started by a test, they would
+# hold CTest's output pipe open until they end. Needs DISPLAY.
+start_wine_session() {
+    prepare_wine_prefix
     wineserver -p </dev/null >/dev/null 2>&1
     wine wineboot </dev/null >/dev/null 2>&1
 }
@@ -94,12 +98,59 @@ map_scratch_drive() {
     ln -sfn "$scratch" "$WINEPREFIX/dosdevices/t:"
 }
 
+# Writes one MP3-like file: some audio bytes and an ID3v1 tag.
+write_sample() {
+    local path=$1 artist=$2 album=$3
+    {
+        head -c 2048 /dev/urandom
+        printf 'TAG'
+        for field in "Sample track" "$artist" "$album"; do
+            printf '%s' "$field"
+            head -c $((30 - ${#field})) /dev/zero
+        done
+        head -c 35 /dev/zero
+    } >"$path"
+}
+
+make_sample_folder() {
+    local folder="$BUILD/sample-music"
+    rm -rf "$folder" && mkdir -p "$folder"
+    write_sample "$folder/01 Morning.mp3" "The Examples" "First Light"
+    write_sample "$folder/02 Noon.mp3" "The Examples" "First Light"
+    write_sample "$folder/03 Dusk.MP3" "The Examples" "Vol. 2"
+    write_sample "$folder/04 Rain.mp3" "AC/DC Tribute" ""
+    write_sample "$folder/05 Loose.mp3" "" "Odds and Ends"
+    head -c 4096 /dev/urandom >"$folder/06 Untagged.mp3"
+    echo "$folder"
+}
+
+command_run() {
+    install_missing_packages
+    build --target tunetidy
+    local sample
+    sample=$(make_sample_folder)
+    log "built $BUILD/tunetidy.exe"
+    log "sample folder to sort: Z:${sample//\//\\} ($sample)"
+    if [ -z "${DISPLAY:-}" ]; then
+        cat >&2 <<MESSAGE
+There is no display to show the window on. Run this command from a desktop
+session, or start a virtual display and look at it with a VNC viewer or
+screenshots, for example:
+    Xvfb :5 & DISPLAY=:5 ./dev.sh run
+On Windows, copy build/tunetidy.exe there and start it: it is self-contained.
+MESSAGE
+        exit 1
+    fi
+    prepare_wine_prefix
+    wine "$BUILD/tunetidy.exe"
+}
+
 command_test() {
     install_missing_packages
     build
     trap stop_session EXIT
     start_virtual_display
-    prepare_wine
+    start_wine_session
     map_scratch_drive
     ctest --test-dir "$BUILD" --output-on-failure --timeout 300
 }
@@ -109,11 +160,12 @@ command_bench() {
     build --target engine_benchmark
     trap stop_session EXIT
     start_virtual_display
-    prepare_wine
+    start_wine_session
     wine "$BUILD/engine_benchmark.exe"
 }
 
 case "${1:-}" in
+run) command_run ;;
 test) command_test ;;
 bench) command_bench ;;
 *)

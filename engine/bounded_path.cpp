@@ -3,7 +3,7 @@
 #include <cstdarg>
 #include <cstdio>
 
-bool FormatPath(wchar_t (&buffer)[MAX_PATH], const wchar_t *format, ...)
+bool FormatPath(wchar_t (&buffer)[MAX_PATH], const wchar_t* format, ...)
 {
     va_list arguments;
     va_start(arguments, format);

@@ -10,19 +10,19 @@ const std::streamoff kTagSize = 128;
 const size_t kFieldLength = 30;
 const char kReservedCharacters[] = "?/\\';*<>,|\":.";
 
-bool IsBlankPattern(const TagField &field)
+bool IsBlankPattern(const TagField& field)
 {
     return std::string(field.data(), kFieldLength) == std::string(kFieldLength, ' ');
 }
 
-void ReplaceReservedCharacters(TagField &field)
+void ReplaceReservedCharacters(TagField& field)
 {
-    for (char &byte : field)
+    for (char& byte : field)
         if (byte != '\0' && std::strchr(kReservedCharacters, byte))
             byte = '_';
 }
 
-void TrimTrailingSpaces(TagField &field)
+void TrimTrailingSpaces(TagField& field)
 {
     for (size_t index = kFieldLength; index-- > 0;) {
         if (field[index] != ' ' && field[index] != '\0')
@@ -32,7 +32,7 @@ void TrimTrailingSpaces(TagField &field)
 }
 
 // Each byte stands for the character with the same code (ISO-8859-1).
-std::wstring BytesToText(const char *bytes)
+std::wstring BytesToText(const char* bytes)
 {
     std::wstring text;
     for (; *bytes; ++bytes)
@@ -40,7 +40,7 @@ std::wstring BytesToText(const char *bytes)
     return text;
 }
 
-void ReadField(std::ifstream &file, TagField &field)
+void ReadField(std::ifstream& file, TagField& field)
 {
     file.read(field.data(), kFieldLength);
     field[kFieldLength] = '\0';
@@ -48,7 +48,7 @@ void ReadField(std::ifstream &file, TagField &field)
 
 } // namespace
 
-std::optional<TagFields> ReadTagFields(const std::wstring &path)
+std::optional<TagFields> ReadTagFields(const std::wstring& path)
 {
     // Opened by its UTF-16 path so that any file name can be read; the stream
     // shares the file for reading and writing with other programs.
@@ -75,7 +75,7 @@ std::optional<TagFields> ReadTagFields(const std::wstring &path)
     return fields;
 }
 
-std::wstring MakeFolderName(TagField field, const std::wstring &defaultName)
+std::wstring MakeFolderName(TagField field, const std::wstring& defaultName)
 {
     // The defaults hold no reserved characters and no trailing spaces, so a
     // blank field's name is the default itself.

@@ -16,9 +16,9 @@ struct TagFields {
 
 // Reads the ID3v1 tag in the last 128 bytes of a file. Yields nothing when the
 // file cannot be opened, is shorter than 128 bytes or has no "TAG" marker.
-std::optional<TagFields> ReadTagFields(const std::wstring &path);
+std::optional<TagFields> ReadTagFields(const std::wstring& path);
 
 // Turns a raw artist or album field into a usable folder name: blank fields
 // become `defaultName`, characters unfit for a folder name become '_', and
 // trailing spaces are trimmed. Never empty, at most 30 characters.
-std::wstring MakeFolderName(TagField field, const std::wstring &defaultName);
+std::wstring MakeFolderName(TagField field, const std::wstring& defaultName);

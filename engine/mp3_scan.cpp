@@ -10,7 +10,7 @@ namespace {
 const DWORD kSkippedAttributes =
     FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DIRECTORY;
 
-bool BuildSearchPattern(const std::wstring &folder, wchar_t (&pattern)[MAX_PATH])
+bool BuildSearchPattern(const std::wstring& folder, wchar_t (&pattern)[MAX_PATH])
 {
     const bool endsInBackslash = !folder.empty() && folder.back() == L'\\';
     return FormatPath(pattern, endsInBackslash ? L"%ls*" : L"%ls\\*", folder.c_str());
@@ -24,23 +24,23 @@ void ReportUnreadableFolder()
 
 } // namespace
 
-std::wstring GetExtension(const std::wstring &fileName)
+std::wstring GetExtension(const std::wstring& fileName)
 {
     if (fileName.size() < 4)
         return std::wstring();
     std::wstring extension = fileName.substr(fileName.size() - 3);
-    for (wchar_t &character : extension)
+    for (wchar_t& character : extension)
         character = static_cast<wchar_t>(std::towlower(character));
     return extension;
 }
 
-bool HasExtension(const std::wstring &fileName, const std::wstring &extension)
+bool HasExtension(const std::wstring& fileName, const std::wstring& extension)
 {
     return GetExtension(fileName) == extension;
 }
 
-void FindFilesWithExtension(const std::wstring &extension, const std::wstring &folder,
-                            std::vector<std::wstring> &names)
+void FindFilesWithExtension(const std::wstring& extension, const std::wstring& folder,
+                            std::vector<std::wstring>& names)
 {
     names.clear();
 

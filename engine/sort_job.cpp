@@ -20,7 +20,7 @@ struct MovePlan {
     std::vector<std::wstring> destinations;
 };
 
-void ShowStatus(const wchar_t *text)
+void ShowStatus(const wchar_t* text)
 {
     SendMessageW(g_mainDialog, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
 }
@@ -47,7 +47,7 @@ bool BuildBaseFolder(wchar_t (&baseFolder)[MAX_PATH])
 // Reads one file's tag, creates its artist and album folders and records its
 // move. A file without a tag, or one with a path that would not fit, stays
 // where it is and creates nothing.
-void PlanMove(const wchar_t *baseFolder, const std::wstring &name, MovePlan &plan)
+void PlanMove(const wchar_t* baseFolder, const std::wstring& name, MovePlan& plan)
 {
     wchar_t source[MAX_PATH];
     if (!FormatPath(source, L"%ls%ls", baseFolder, name.c_str()))
@@ -76,7 +76,7 @@ void PlanMove(const wchar_t *baseFolder, const std::wstring &name, MovePlan &pla
 
 } // namespace
 
-unsigned __stdcall SortWorker(void *)
+unsigned __stdcall SortWorker(void*)
 {
     if (g_jobFolder[0] == L'\0')
         return static_cast<unsigned>(-1);

@@ -15,4 +15,4 @@ extern HWND g_mainDialog;
 // as g_mainDialog's caption and progress on its IDC_PROGRESS_BAR child, then
 // sends WM_SORTDONE. Returns -1 at once, sending nothing, when the folder is
 // empty.
-unsigned __stdcall SortWorker(void *unused);
+unsigned __stdcall SortWorker(void* unused);

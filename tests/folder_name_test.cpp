@@ -7,7 +7,7 @@
 
 namespace {
 
-TagField Field(const std::string &bytes)
+TagField Field(const std::string& bytes)
 {
     TagField field = {};
     bytes.copy(field.data(), 30);
@@ -37,7 +37,7 @@ TEST(MakeFolderName, AppliesTheNamingRules)
         // trim stops at once, so the text keeps its trailing spaces.
         {"Text  " + std::string(1, '\0') + std::string(23, 'Z'), L"Text  "},
     };
-    for (const NamingCase &naming : cases)
+    for (const NamingCase& naming : cases)
         EXPECT_EQ(MakeFolderName(Field(naming.field), L"Unknown Artist"), naming.expected)
             << "field: " << naming.field;
 }
@@ -47,7 +47,7 @@ TEST(MakeFolderName, BlankFieldsTakeTheDefault)
     const std::string blanks[] = {
         "", std::string(30, ' '), "  ", " ", std::string(1, '\0') + "ignored",
     };
-    for (const std::string &blank : blanks) {
+    for (const std::string& blank : blanks) {
         EXPECT_EQ(MakeFolderName(Field(blank), L"Unknown Album"), L"Unknown Album")
             << "field of " << blank.size() << " bytes";
     }

@@ -57,19 +57,19 @@ std::vector<std::wstring> JobRecorder::TakeEvents()
 LRESULT CALLBACK JobRecorder::RecordingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_NCCREATE) {
-        const auto *creation = reinterpret_cast<CREATESTRUCTW *>(lParam);
+        const auto* creation = reinterpret_cast<CREATESTRUCTW*>(lParam);
         SetWindowLongPtrW(window, GWLP_USERDATA,
                           reinterpret_cast<LONG_PTR>(creation->lpCreateParams));
     }
-    auto *recorder = reinterpret_cast<JobRecorder *>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    auto* recorder = reinterpret_cast<JobRecorder*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     if (!recorder)
         return DefWindowProcW(window, message, wParam, lParam);
 
-    std::vector<std::wstring> &events = recorder->m_events;
+    std::vector<std::wstring>& events = recorder->m_events;
     switch (message) {
     case WM_SETTEXT:
         events.push_back(L"WM_SETTEXT " + std::to_wstring(wParam) + L" \"" +
-                         reinterpret_cast<const wchar_t *>(lParam) + L"\"");
+                         reinterpret_cast<const wchar_t*>(lParam) + L"\"");
         break;
     case PBM_SETRANGE32:
         events.push_back(L"PBM_SETRANGE32 " + Numbers(wParam, lParam));
@@ -98,7 +98,7 @@ void JobRecorder::DismissErrorBox()
         Sleep(10);
 }
 
-unsigned JobRecorder::RunJob(const std::wstring &folder)
+unsigned JobRecorder::RunJob(const std::wstring& folder)
 {
     wcscpy_s(g_jobFolder, folder.c_str());
     g_mainDialog = m_window;

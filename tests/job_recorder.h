@@ -11,13 +11,13 @@ class JobRecorder {
 public:
     JobRecorder();
     ~JobRecorder();
-    JobRecorder(const JobRecorder &) = delete;
-    JobRecorder &operator=(const JobRecorder &) = delete;
+    JobRecorder(const JobRecorder&) = delete;
+    JobRecorder& operator=(const JobRecorder&) = delete;
 
     // Runs SortWorker on a worker thread for `folder` while this thread pumps
     // messages, and returns the worker's exit code. The scan's error box is
     // found by its caption, recorded as `message box "<text>"` and dismissed.
-    unsigned RunJob(const std::wstring &folder);
+    unsigned RunJob(const std::wstring& folder);
 
     HWND Window() const { return m_window; }
     std::vector<std::wstring> TakeEvents();

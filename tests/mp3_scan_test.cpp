@@ -32,7 +32,7 @@ TEST(FindFilesWithExtension, ListsVisiblePlainFilesDirectlyInsideTheFolder)
 {
     TempFolder folder;
     const std::string bytes = MakeMp3(MakeTag("A", "B"));
-    for (const wchar_t *name : {L"a.mp3", L"B.MP3", L"trackmp3", L"song.mp3.bak", L"mp3",
+    for (const wchar_t* name : {L"a.mp3", L"B.MP3", L"trackmp3", L"song.mp3.bak", L"mp3",
                                 L"hidden.mp3", L"system.mp3", L"notes.txt"})
         WriteBytes(folder / name, bytes);
     SetFileAttributesW((folder / L"hidden.mp3").c_str(), FILE_ATTRIBUTE_HIDDEN);

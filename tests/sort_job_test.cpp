@@ -14,7 +14,7 @@ using Events = std::vector<std::wstring>;
 class SortJobTest : public ::testing::Test {
 protected:
     // Writes a tagged MP3 file and remembers its bytes.
-    void AddTagged(const std::wstring &name, const std::string &artist, const std::string &album,
+    void AddTagged(const std::wstring& name, const std::string& artist, const std::string& album,
                    char padding = '\0')
     {
         const std::string bytes = MakeMp3(MakeTag(artist, album, padding), ++m_seed);
@@ -22,7 +22,7 @@ protected:
         m_bytes[name] = bytes;
     }
 
-    void ExpectBytes(const std::wstring &relativePath, const std::wstring &originalName)
+    void ExpectBytes(const std::wstring& relativePath, const std::wstring& originalName)
     {
         EXPECT_EQ(ReadBytes(folder / relativePath), m_bytes[originalName])
             << std::filesystem::path(relativePath).string();
@@ -139,7 +139,7 @@ TEST_F(SortJobTest, SortsFoldersAndFilesNamedBeyondLatin1)
 
 // A chain of folders below `root` whose full path is exactly `length`
 // characters long.
-std::wstring MakeFolderOfLength(const std::wstring &root, size_t length)
+std::wstring MakeFolderOfLength(const std::wstring& root, size_t length)
 {
     std::wstring path = root;
     while (path.size() < length) {

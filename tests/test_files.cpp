@@ -8,12 +8,12 @@
 
 namespace fs = std::filesystem;
 
-TempFolder::TempFolder(const std::wstring &leafName)
+TempFolder::TempFolder(const std::wstring& leafName, const std::wstring& parent)
 {
     static unsigned counter = 0;
-    const fs::path path =
-        fs::temp_directory_path() / (leafName + L"-" + std::to_wstring(GetCurrentProcessId()) +
-                                     L"-" + std::to_wstring(++counter));
+    m_name = leafName + L"-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+             std::to_wstring(++counter);
+    const fs::path path = (parent.empty() ? fs::temp_directory_path() : fs::path(parent)) / m_name;
     fs::remove_all(path);
     fs::create_directories(path);
     m_path = path.wstring();
@@ -25,14 +25,14 @@ TempFolder::~TempFolder()
     fs::remove_all(m_path, ignored);
 }
 
-std::wstring TempFolder::operator/(const std::wstring &relative) const
+std::wstring TempFolder::operator/(const std::wstring& relative) const
 {
     return m_path + L"\\" + relative;
 }
 
-std::string MakeTag(const std::string &artist, const std::string &album, char padding)
+std::string MakeTag(const std::string& artist, const std::string& album, char padding)
 {
-    auto field = [padding](const std::string &text) {
+    auto field = [padding](const std::string& text) {
         std::string bytes = text.substr(0, 30);
         bytes.resize(30, padding);
         return bytes;
@@ -42,7 +42,7 @@ std::string MakeTag(const std::string &artist, const std::string &album, char pa
     return tag;
 }
 
-std::string MakeMp3(const std::string &tag, int seed)
+std::string MakeMp3(const std::string& tag, int seed)
 {
     std::string audio(300, '\0');
     for (size_t i = 0; i < audio.size(); ++i)
@@ -50,28 +50,28 @@ std::string MakeMp3(const std::string &tag, int seed)
     return audio + tag;
 }
 
-void WriteBytes(const std::wstring &path, const std::string &bytes)
+void WriteBytes(const std::wstring& path, const std::string& bytes)
 {
     std::ofstream file(fs::path(path), std::ios::binary);
     file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     ASSERT_TRUE(file.good()) << "cannot write " << fs::path(path).string();
 }
 
-std::string ReadBytes(const std::wstring &path)
+std::string ReadBytes(const std::wstring& path)
 {
     std::ifstream file(fs::path(path), std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
-void MakeFolder(const std::wstring &path)
+void MakeFolder(const std::wstring& path)
 {
     fs::create_directories(path);
 }
 
-std::set<std::wstring> ListTree(const std::wstring &root)
+std::set<std::wstring> ListTree(const std::wstring& root)
 {
     std::set<std::wstring> entries;
-    for (const fs::directory_entry &entry : fs::recursive_directory_iterator(root)) {
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(root)) {
         std::wstring relative = entry.path().lexically_relative(root).generic_wstring();
         if (entry.is_directory())
             relative += L'/';

@@ -3,33 +3,36 @@
 #include <set>
 #include <string>
 
-// A fresh, uniquely named folder below the temporary folder, removed with
-// everything in it when the object goes.
+// A fresh, uniquely named folder below `parent` (by default the temporary
+// folder), removed with everything in it when the object goes.
 class TempFolder {
 public:
-    explicit TempFolder(const std::wstring &leafName = L"tunetidy");
+    explicit TempFolder(const std::wstring& leafName = L"tunetidy",
+                        const std::wstring& parent = std::wstring());
     ~TempFolder();
-    TempFolder(const TempFolder &) = delete;
-    TempFolder &operator=(const TempFolder &) = delete;
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
 
-    const std::wstring &Path() const { return m_path; }
-    std::wstring operator/(const std::wstring &relative) const;
+    const std::wstring& Path() const { return m_path; }
+    const std::wstring& Name() const { return m_name; }
+    std::wstring operator/(const std::wstring& relative) const;
 
 private:
+    std::wstring m_name;
     std::wstring m_path;
 };
 
 // The 128-byte ID3v1 tag with the given artist and album bytes, each padded to
 // 30 bytes with `padding`.
-std::string MakeTag(const std::string &artist, const std::string &album, char padding = '\0');
+std::string MakeTag(const std::string& artist, const std::string& album, char padding = '\0');
 
 // An MP3-like file: some audio bytes that depend on `seed`, followed by `tag`.
-std::string MakeMp3(const std::string &tag, int seed = 0);
+std::string MakeMp3(const std::string& tag, int seed = 0);
 
-void WriteBytes(const std::wstring &path, const std::string &bytes);
-std::string ReadBytes(const std::wstring &path);
-void MakeFolder(const std::wstring &path);
+void WriteBytes(const std::wstring& path, const std::string& bytes);
+std::string ReadBytes(const std::wstring& path);
+void MakeFolder(const std::wstring& path);
 
 // Every file and folder below `root`, as relative paths with '/' separators;
 // folders end in '/'.
-std::set<std::wstring> ListTree(const std::wstring &root);
+std::set<std::wstring> ListTree(const std::wstring& root);

@@ -1,0 +1,49 @@
+#include "main_dialog.h"
+#include "resource_ids.h"
+
+#include <commctrl.h>
+#include <cstdio>
+#include <objbase.h>
+
+namespace {
+
+// The progress bar's window class must exist before the dialog is created.
+void RegisterProgressBarClass()
+{
+    INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_PROGRESS_CLASS};
+    InitCommonControlsEx(&classes);
+}
+
+void ReportDialogFailure()
+{
+    wchar_t text[100];
+    _snwprintf_s(text, _countof(text), _TRUNCATE, L"Error x%x",
+                 static_cast<unsigned>(GetLastError()));
+    MessageBoxW(nullptr, text, L"CreateDialog", MB_ICONWARNING);
+}
+
+} // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
+{
+    RegisterProgressBarClass();
+    // The new-style folder browser needs COM in a single-threaded apartment.
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+
+    HWND dialog =
+        CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_MAIN), nullptr, MainDialogProc, 0);
+    if (!dialog) {
+        ReportDialogFailure();
+        return 1;
+    }
+    ShowWindow(dialog, showCommand);
+
+    // No IsDialogMessage: the dialog takes no keyboard navigation.
+    MSG message = {};
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    CoUninitialize();
+    return static_cast<int>(message.wParam);
+}

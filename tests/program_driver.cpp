@@ -1,0 +1,260 @@
+#include "program_driver.h"
+
+#include "resource_ids.h"
+
+#include <gtest/gtest.h>
+
+#include <commctrl.h>
+
+namespace {
+
+const DWORD kTimeoutMs = 20000;
+const wchar_t kBrowserCaption[] = L"Browse for Folder";
+const int kBrowserSelectionEdit = 14149;
+const DWORD kTypeAheadPauseMs = 600;
+
+// Asks the window itself: for a control of another process, GetWindowText
+// gives only the text it was created with.
+std::wstring TextOf(HWND window)
+{
+    wchar_t text[1024] = L"";
+    DWORD_PTR length = 0;
+    SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_BLOCK,
+                        kTimeoutMs, &length);
+    return text;
+}
+
+// The build folder, which holds tunetidy.exe, one level above the tests.
+std::wstring BuildFolder()
+{
+    wchar_t path[MAX_PATH];
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring folder(path);
+    folder.erase(folder.find_last_of(L'\\'));
+    folder.erase(folder.find_last_of(L'\\'));
+    return folder;
+}
+
+// Wine's drive Z: is the Linux root.
+std::wstring LinuxPath(std::wstring windowsPath)
+{
+    windowsPath.erase(0, 2);
+    for (wchar_t& character : windowsPath)
+        if (character == L'\\')
+            character = L'/';
+    return windowsPath;
+}
+
+struct WindowSearch {
+    DWORD processId;
+    const wchar_t* caption;
+    HWND found;
+};
+
+BOOL CALLBACK MatchWindow(HWND window, LPARAM lParam)
+{
+    auto* search = reinterpret_cast<WindowSearch*>(lParam);
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    wchar_t className[32] = L"";
+    GetClassNameW(window, className, 32);
+    if (processId == search->processId && wcscmp(className, L"#32770") == 0 &&
+        IsWindowVisible(window) && TextOf(window) == search->caption) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+} // namespace
+
+void RunLinuxCommand(const std::wstring& shellCommand)
+{
+    // Wine cannot wait for a Linux process, so the command leaves a marker
+    // file when it is done.
+    static unsigned counter = 0;
+    const std::wstring marker = L"/tmp/tunetidy-command-" + std::to_wstring(GetCurrentProcessId()) +
+                                L"-" + std::to_wstring(++counter);
+    std::wstring commandLine = L"/bin/sh -c \"" + shellCommand + L"; : > " + marker + L"\"";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    ASSERT_TRUE(CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                               nullptr, &startup, &process))
+        << "cannot run a Linux command";
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+
+    const std::wstring markerOnZ = L"Z:" + marker;
+    for (DWORD start = GetTickCount();
+         !DeleteFileW(markerOnZ.c_str()) && GetTickCount() - start < kTimeoutMs;)
+        Sleep(10);
+}
+
+ProgramDriver::ProgramDriver()
+{
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    std::wstring commandLine = L"\"" + BuildFolder() + L"\\tunetidy.exe\"";
+    if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &m_process)) {
+        ADD_FAILURE() << "cannot start tunetidy.exe";
+        return;
+    }
+    m_dialog = WaitForWindow(L"MP3 Tunetidy Utility");
+    if (!m_dialog)
+        ADD_FAILURE() << "the main dialog did not appear";
+}
+
+ProgramDriver::~ProgramDriver()
+{
+    if (!m_process.hProcess)
+        return;
+    if (WaitForSingleObject(m_process.hProcess, 0) == WAIT_TIMEOUT)
+        TerminateProcess(m_process.hProcess, 99);
+    CloseHandle(m_process.hThread);
+    CloseHandle(m_process.hProcess);
+}
+
+HWND ProgramDriver::WaitForWindow(const std::wstring& caption) const
+{
+    WindowSearch search = {m_process.dwProcessId, caption.c_str(), nullptr};
+    for (DWORD start = GetTickCount(); GetTickCount() - start < kTimeoutMs; Sleep(20)) {
+        EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
+        if (search.found)
+            return search.found;
+    }
+    return nullptr;
+}
+
+std::wstring ProgramDriver::Caption() const
+{
+    return TextOf(m_dialog);
+}
+
+std::wstring ProgramDriver::FolderField() const
+{
+    return TextOf(GetDlgItem(m_dialog, IDC_DIR_EDIT));
+}
+
+void ProgramDriver::Press(int controlId)
+{
+    PostMessageW(m_dialog, WM_COMMAND, MAKEWPARAM(controlId, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(m_dialog, controlId)));
+}
+
+void ProgramDriver::CloseWindow()
+{
+    // What the title bar's close box and the system menu's Close send.
+    PostMessageW(m_dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+}
+
+std::wstring ProgramDriver::DismissMessageBox(const std::wstring& caption)
+{
+    HWND box = WaitForWindow(caption);
+    if (!box) {
+        ADD_FAILURE() << "no message box appeared";
+        return L"";
+    }
+    const std::wstring text = TextOf(GetDlgItem(box, 0xFFFF));
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    for (DWORD start = GetTickCount(); IsWindow(box) && GetTickCount() - start < kTimeoutMs;)
+        Sleep(10);
+    return text;
+}
+
+void ProgramDriver::SendKeys(const std::wstring& keys)
+{
+    RunLinuxCommand(L"xdotool search --name '^Browse for Folder$' " + keys);
+}
+
+std::wstring ProgramDriver::BrowserSelection(HWND browser) const
+{
+    return TextOf(GetDlgItem(browser, kBrowserSelectionEdit));
+}
+
+HWND ProgramDriver::OpenFolderBrowser()
+{
+    Press(IDC_CHOOSE_DIR_BUTTON);
+    HWND browser = WaitForWindow(kBrowserCaption);
+    EXPECT_NE(browser, nullptr) << "the folder browser did not open";
+    return browser;
+}
+
+void ProgramDriver::ChooseFolder(const std::vector<std::wstring>& namesBelowRoot)
+{
+    HWND browser = OpenFolderBrowser();
+    if (!browser)
+        return;
+    SendKeys(L"key --window %1 Down");
+    for (const std::wstring& name : namesBelowRoot) {
+        // Type-ahead gathers all keys typed within about half a second, so
+        // each level starts after a pause.
+        Sleep(kTypeAheadPauseMs);
+        SendKeys(L"key --window %1 Right type --window %1 '" + name + L"'");
+        for (DWORD start = GetTickCount();
+             BrowserSelection(browser) != name && GetTickCount() - start < kTimeoutMs;)
+            Sleep(50);
+        ASSERT_EQ(BrowserSelection(browser), name) << "the browser did not select the folder";
+    }
+    // A Return can be lost while the browser lists a folder: press until it closes.
+    for (DWORD start = GetTickCount(); IsWindow(browser) && GetTickCount() - start < kTimeoutMs;
+         Sleep(500))
+        SendKeys(L"key --window %1 Return");
+    EXPECT_FALSE(IsWindow(browser)) << "the folder browser did not close";
+}
+
+void ProgramDriver::CancelFolderBrowser()
+{
+    HWND browser = OpenFolderBrowser();
+    PostMessageW(browser, WM_COMMAND, IDCANCEL, 0);
+    for (DWORD start = GetTickCount(); IsWindow(browser) && GetTickCount() - start < kTimeoutMs;)
+        Sleep(10);
+}
+
+std::vector<std::wstring> ProgramDriver::WatchJobCaptions()
+{
+    const std::wstring resting = L"MP3 Tunetidy Utility";
+    std::vector<std::wstring> captions;
+    bool left = false;
+    for (DWORD start = GetTickCount(); GetTickCount() - start < kTimeoutMs;) {
+        const std::wstring caption = Caption();
+        if (caption != resting)
+            left = true;
+        if (left && (captions.empty() || captions.back() != caption))
+            captions.push_back(caption);
+        if (left && caption == resting)
+            break;
+    }
+    return captions;
+}
+
+bool ProgramDriver::WaitForCaption(const std::wstring& caption)
+{
+    for (DWORD start = GetTickCount(); GetTickCount() - start < kTimeoutMs; Sleep(1))
+        if (Caption() == caption)
+            return true;
+    return false;
+}
+
+long ProgramDriver::WaitForExit()
+{
+    if (WaitForSingleObject(m_process.hProcess, kTimeoutMs) != WAIT_OBJECT_0)
+        return -1;
+    DWORD exitCode = 0;
+    GetExitCodeProcess(m_process.hProcess, &exitCode);
+    return static_cast<long>(exitCode);
+}
+
+void ProgramDriver::SaveScreenshot(const std::wstring& fileName) const
+{
+    const std::wstring pngPath = LinuxPath(BuildFolder() + L"\\" + fileName);
+    RECT frame = {};
+    GetWindowRect(m_dialog, &frame);
+    const std::wstring crop = L"pnmcut -left " + std::to_wstring(frame.left) + L" -top " +
+                              std::to_wstring(frame.top) + L" -width " +
+                              std::to_wstring(frame.right - frame.left) + L" -height " +
+                              std::to_wstring(frame.bottom - frame.top);
+    RunLinuxCommand(L"xwd -root -silent | xwdtopnm 2>/dev/null | " + crop + L" | pnmtopng > '" +
+                    pngPath + L"'");
+}

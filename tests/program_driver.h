@@ -1,0 +1,57 @@
+#pragma once
+
+#include <string>
+#include <vector>
+#include <windows.h>
+
+// Starts the real tunetidy.exe and drives it from outside, as a person would:
+// buttons are pressed with posted messages, texts are read back with window
+// messages, and the folder browser is typed into with xdotool on the X display
+// that Wine draws on.
+class ProgramDriver {
+public:
+    ProgramDriver();
+    ~ProgramDriver();
+    ProgramDriver(const ProgramDriver&) = delete;
+    ProgramDriver& operator=(const ProgramDriver&) = delete;
+
+    HWND Dialog() const { return m_dialog; }
+    std::wstring Caption() const;
+    std::wstring FolderField() const;
+
+    void Press(int controlId);
+    void CloseWindow();
+
+    // Waits for the program's message box with this caption, returns its text
+    // and presses its OK button.
+    std::wstring DismissMessageBox(const std::wstring& caption);
+
+    // Opens the folder browser and confirms the folder reached from "/" by
+    // typing the given names, one level each.
+    void ChooseFolder(const std::vector<std::wstring>& namesBelowRoot);
+    void CancelFolderBrowser();
+
+    // Records every distinct caption from now until the caption, having left
+    // the resting text, returns to it.
+    std::vector<std::wstring> WatchJobCaptions();
+    bool WaitForCaption(const std::wstring& caption);
+
+    // Waits for the process to end and returns its exit code, or -1 on time-out.
+    long WaitForExit();
+
+    // Saves the dialog as shown on the X display to a PNG file beside
+    // tunetidy.exe.
+    void SaveScreenshot(const std::wstring& fileName) const;
+
+private:
+    HWND WaitForWindow(const std::wstring& caption) const;
+    HWND OpenFolderBrowser();
+    void SendKeys(const std::wstring& keys);
+    std::wstring BrowserSelection(HWND browser) const;
+
+    PROCESS_INFORMATION m_process = {};
+    HWND m_dialog = nullptr;
+};
+
+// Runs a Linux shell command from this Wine process and waits for it to end.
+void RunLinuxCommand(const std::wstring& shellCommand);

@@ -1,0 +1,142 @@
+#include "program_driver.h"
+#include "resource_ids.h"
+#include "test_files.h"
+
+#include <gtest/gtest.h>
+
+#include <commctrl.h>
+#include <filesystem>
+
+namespace {
+
+using Captions = std::vector<std::wstring>;
+using Tree = std::set<std::wstring>;
+
+const wchar_t kResting[] = L"MP3 Tunetidy Utility";
+const Captions kJobCaptions = {L"Scanning Directory", L"Scanning MP3 files", L"Moving MP3 files",
+                               kResting};
+
+// The program's folders live below Z:\tmp, the Linux /tmp, which the folder
+// browser reaches from "/".
+class TestFolder : public TempFolder {
+public:
+    TestFolder() : TempFolder(L"tunetidy-e2e", L"Z:\\tmp") {}
+    std::vector<std::wstring> BrowserPath() const { return {L"tmp", Name()}; }
+};
+
+// The caption returns to rest just before the job's last message; give that
+// message time to arrive before the next OK.
+void WaitForJobEnd(ProgramDriver& program)
+{
+    ASSERT_TRUE(program.WaitForCaption(kResting));
+    Sleep(300);
+}
+
+TEST(Program, GuidesAFirstTimeUser)
+{
+    ProgramDriver program;
+    ASSERT_TRUE(program.Dialog());
+    EXPECT_EQ(program.Caption(), kResting);
+    EXPECT_EQ(program.FolderField(), L"");
+
+    program.Press(IDOK);
+    EXPECT_EQ(program.DismissMessageBox(L"Empty!"), L"Please select a Directory");
+
+    program.Press(IDC_HELP_BUTTON);
+    const std::wstring directions =
+        L"Directions:\r\n\r\n1. Select Directory\r\n2. Click Ok\r\n\r\n";
+    const std::wstring help = program.DismissMessageBox(L"Instructions");
+    EXPECT_EQ(help.substr(0, directions.size()), directions);
+    EXPECT_GT(help.size(), directions.size()) << "the closing paragraph is missing";
+
+    program.CancelFolderBrowser();
+    EXPECT_EQ(program.FolderField(), L"");
+    program.Press(IDOK);
+    EXPECT_EQ(program.DismissMessageBox(L"Empty!"), L"Please select a Directory");
+
+    program.Press(IDC_EXIT_BUTTON);
+    EXPECT_EQ(program.WaitForExit(), 0);
+}
+
+TEST(Program, SortsTheChosenFolderAgainAndAgain)
+{
+    TestFolder music;
+    WriteBytes(music / L"one.mp3", MakeMp3(MakeTag("Artist", "Album"), 1));
+    WriteBytes(music / L"two.mp3", MakeMp3(MakeTag("Artist", "Album"), 2));
+    WriteBytes(music / L"untagged.mp3", std::string(400, 'u'));
+    // Enough other files for the scan to take a visible moment.
+    MakeFolder(music / L"other");
+    for (int i = 0; i < 1500; ++i)
+        WriteBytes(music / (L"note" + std::to_wstring(i) + L".txt"), "x");
+
+    ProgramDriver program;
+    ASSERT_TRUE(program.Dialog());
+    program.ChooseFolder(music.BrowserPath());
+    ASSERT_EQ(program.FolderField(), music.Path());
+
+    program.Press(IDOK);
+    EXPECT_EQ(program.WatchJobCaptions(), kJobCaptions);
+    WaitForJobEnd(program);
+    EXPECT_TRUE(std::filesystem::exists(music / L"Artist\\Album\\one.mp3"));
+    EXPECT_TRUE(std::filesystem::exists(music / L"Artist\\Album\\two.mp3"));
+    EXPECT_TRUE(std::filesystem::exists(music / L"untagged.mp3"));
+
+    WriteBytes(music / L"three.mp3", MakeMp3(MakeTag("Later", "Album"), 3));
+    program.Press(IDOK);
+    EXPECT_EQ(program.WatchJobCaptions(), kJobCaptions);
+    WaitForJobEnd(program);
+    EXPECT_TRUE(std::filesystem::exists(music / L"Later\\Album\\three.mp3"));
+    EXPECT_EQ(SendMessageW(GetDlgItem(program.Dialog(), IDC_PROGRESS_BAR), PBM_GETPOS, 0, 0), 0);
+
+    program.CancelFolderBrowser();
+    EXPECT_EQ(program.FolderField(), music.Path()) << "Cancel keeps the earlier choice";
+
+    // With its folder gone, the job waits on the scan's error box: OK now
+    // meets a job in progress.
+    std::filesystem::remove_all(music.Path());
+    program.Press(IDOK);
+    ASSERT_TRUE(program.WaitForCaption(L"Scanning Directory"));
+    program.Press(IDOK);
+    EXPECT_EQ(program.DismissMessageBox(L"Please wait"), L"Processing still in progress");
+    EXPECT_EQ(program.DismissMessageBox(L"Error -- could not open directory. GetFonts() in main"),
+              L"Error!");
+    WaitForJobEnd(program);
+
+    program.CloseWindow();
+    EXPECT_EQ(program.WaitForExit(), 0);
+}
+
+TEST(Program, ClosingDuringAJobLosesNoFile)
+{
+    TestFolder music;
+    std::vector<std::string> contents;
+    for (int i = 0; i < 1500; ++i) {
+        contents.push_back(MakeMp3(MakeTag("Artist", "Album " + std::to_string(i % 30)), i));
+        WriteBytes(music / (L"song" + std::to_wstring(i) + L".mp3"), contents.back());
+    }
+
+    ProgramDriver program;
+    ASSERT_TRUE(program.Dialog());
+    program.ChooseFolder(music.BrowserPath());
+    program.Press(IDOK);
+    ASSERT_TRUE(program.WaitForCaption(L"Moving MP3 files"));
+    program.SaveScreenshot(L"during-job.png");
+    program.CloseWindow();
+    EXPECT_EQ(program.WaitForExit(), 0);
+
+    // Every file is whole, in exactly one place: still waiting or moved.
+    int moved = 0;
+    for (int i = 0; i < 1500; ++i) {
+        const std::wstring name = L"song" + std::to_wstring(i) + L".mp3";
+        const std::wstring destination =
+            music / (L"Artist\\Album " + std::to_wstring(i % 30) + L"\\" + name);
+        const bool atSource = std::filesystem::exists(music / name);
+        const bool atDestination = std::filesystem::exists(destination);
+        ASSERT_NE(atSource, atDestination) << "song" << i;
+        EXPECT_EQ(ReadBytes(atSource ? music / name : destination), contents[i]) << "song" << i;
+        moved += atDestination;
+    }
+    std::printf("closed after %d of 1500 moves\n", moved);
+}
+
+} // namespace
