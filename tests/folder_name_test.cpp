@@ -45,7 +45,13 @@ TEST(MakeFolderName, AppliesTheNamingRules)
 TEST(MakeFolderName, BlankFieldsTakeTheDefault)
 {
     const std::string blanks[] = {
-        "", std::string(30, ' '), "  ", " ", std::string(1, '\0') + "ignored",
+        "",
+        std::string(30, ' '),
+        "  ",
+        " ",
+        std::string(1, '\0') + "ignored",
+        // One space, its terminating zero, then bytes the trim stops at.
+        " " + std::string(1, '\0') + std::string(28, 'Z'),
     };
     for (const std::string& blank : blanks) {
         EXPECT_EQ(MakeFolderName(Field(blank), L"Unknown Album"), L"Unknown Album")
