@@ -66,6 +66,20 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM lParam)
     return TRUE;
 }
 
+// Polls `done` every `pollMs` until it holds or the time-out passes.
+template <typename Condition> bool WaitUntil(Condition done, DWORD pollMs = 10)
+{
+    for (DWORD start = GetTickCount(); GetTickCount() - start < kTimeoutMs; Sleep(pollMs))
+        if (done())
+            return true;
+    return done();
+}
+
+bool WaitUntilClosed(HWND window)
+{
+    return WaitUntil([window] { return !IsWindow(window); });
+}
+
 } // namespace
 
 void RunLinuxCommand(const std::wstring& shellCommand)
@@ -86,9 +100,8 @@ void RunLinuxCommand(const std::wstring& shellCommand)
     CloseHandle(process.hProcess);
 
     const std::wstring markerOnZ = L"Z:" + marker;
-    for (DWORD start = GetTickCount();
-         !DeleteFileW(markerOnZ.c_str()) && GetTickCount() - start < kTimeoutMs;)
-        Sleep(10);
+    EXPECT_TRUE(WaitUntil([&] { return DeleteFileW(markerOnZ.c_str()) != FALSE; }))
+        << "a Linux command did not finish";
 }
 
 ProgramDriver::ProgramDriver()
@@ -119,12 +132,11 @@ ProgramDriver::~ProgramDriver()
 HWND ProgramDriver::WaitForWindow(const std::wstring& caption) const
 {
     WindowSearch search = {m_process.dwProcessId, caption.c_str(), nullptr};
-    for (DWORD start = GetTickCount(); GetTickCount() - start < kTimeoutMs; Sleep(20)) {
+    WaitUntil([&] {
         EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
-        if (search.found)
-            return search.found;
-    }
-    return nullptr;
+        return search.found != nullptr;
+    });
+    return search.found;
 }
 
 std::wstring ProgramDriver::Caption() const
@@ -158,8 +170,7 @@ std::wstring ProgramDriver::DismissMessageBox(const std::wstring& caption)
     }
     const std::wstring text = TextOf(GetDlgItem(box, 0xFFFF));
     PostMessageW(box, WM_COMMAND, IDOK, 0);
-    for (DWORD start = GetTickCount(); IsWindow(box) && GetTickCount() - start < kTimeoutMs;)
-        Sleep(10);
+    EXPECT_TRUE(WaitUntilClosed(box)) << "the message box did not close";
     return text;
 }
 
@@ -192,24 +203,26 @@ void ProgramDriver::ChooseFolder(const std::vector<std::wstring>& namesBelowRoot
         // each level starts after a pause.
         Sleep(kTypeAheadPauseMs);
         SendKeys(L"key --window %1 Right type --window %1 '" + name + L"'");
-        for (DWORD start = GetTickCount();
-             BrowserSelection(browser) != name && GetTickCount() - start < kTimeoutMs;)
-            Sleep(50);
-        ASSERT_EQ(BrowserSelection(browser), name) << "the browser did not select the folder";
+        ASSERT_TRUE(WaitUntil([&] { return BrowserSelection(browser) == name; }, 50))
+            << "the browser did not select " << std::string(name.begin(), name.end());
     }
     // A Return can be lost while the browser lists a folder: press until it closes.
-    for (DWORD start = GetTickCount(); IsWindow(browser) && GetTickCount() - start < kTimeoutMs;
-         Sleep(500))
-        SendKeys(L"key --window %1 Return");
-    EXPECT_FALSE(IsWindow(browser)) << "the folder browser did not close";
+    const bool closed = WaitUntil(
+        [&] {
+            if (!IsWindow(browser))
+                return true;
+            SendKeys(L"key --window %1 Return");
+            return false;
+        },
+        500);
+    EXPECT_TRUE(closed) << "the folder browser did not close";
 }
 
 void ProgramDriver::CancelFolderBrowser()
 {
     HWND browser = OpenFolderBrowser();
     PostMessageW(browser, WM_COMMAND, IDCANCEL, 0);
-    for (DWORD start = GetTickCount(); IsWindow(browser) && GetTickCount() - start < kTimeoutMs;)
-        Sleep(10);
+    EXPECT_TRUE(WaitUntilClosed(browser)) << "the folder browser did not close";
 }
 
 std::vector<std::wstring> ProgramDriver::WatchJobCaptions()
@@ -217,24 +230,21 @@ std::vector<std::wstring> ProgramDriver::WatchJobCaptions()
     const std::wstring resting = L"MP3 Tunetidy Utility";
     std::vector<std::wstring> captions;
     bool left = false;
-    for (DWORD start = GetTickCount(); GetTickCount() - start < kTimeoutMs;) {
-        const std::wstring caption = Caption();
-        if (caption != resting)
-            left = true;
-        if (left && (captions.empty() || captions.back() != caption))
-            captions.push_back(caption);
-        if (left && caption == resting)
-            break;
-    }
+    WaitUntil(
+        [&] {
+            const std::wstring caption = Caption();
+            left = left || caption != resting;
+            if (left && (captions.empty() || captions.back() != caption))
+                captions.push_back(caption);
+            return left && caption == resting;
+        },
+        0);
     return captions;
 }
 
 bool ProgramDriver::WaitForCaption(const std::wstring& caption)
 {
-    for (DWORD start = GetTickCount(); GetTickCount() - start < kTimeoutMs; Sleep(1))
-        if (Caption() == caption)
-            return true;
-    return false;
+    return WaitUntil([&] { return Caption() == caption; }, 1);
 }
 
 long ProgramDriver::WaitForExit()
