@@ -109,7 +109,7 @@ unsigned __stdcall SortWorker(void*)
     }
 
     SetProgressPosition(progressBar, moveCount);
-    ShowStatus(L"MP3 Tunetidy Utility");
+    ShowStatus(kProgramCaption);
     SetProgressPosition(progressBar, 0);
     SendMessageW(g_mainDialog, WM_SORTDONE, 0, 0);
     return 0;

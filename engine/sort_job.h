@@ -5,6 +5,9 @@
 // Sent to the main dialog when a job is over.
 const UINT WM_SORTDONE = 12345;
 
+// The dialog's caption at rest, which a job restores when it ends.
+const wchar_t kProgramCaption[] = L"MP3 Tunetidy Utility";
+
 // The job's inputs, written by the dialog before it starts a worker and left
 // alone while that job runs.
 extern wchar_t g_jobFolder[MAX_PATH];

@@ -9,7 +9,6 @@
 
 namespace {
 
-const wchar_t kProgramCaption[] = L"MP3 Tunetidy Utility";
 const wchar_t kHelpText[] = L"Directions:\r\n\r\n1. Select Directory\r\n2. Click Ok\r\n\r\n"
                             L"With thanks to everyone who tried the early builds and lent us their "
                             L"untidiest music folders.";
