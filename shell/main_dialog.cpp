@@ -1,6 +1,7 @@
 #include "main_dialog.h"
 
 #include "folder_chooser.h"
+#include "progress_bar_repaint.h"
 #include "resource_ids.h"
 #include "sort_job.h"
 
@@ -91,6 +92,8 @@ INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
         SendMessageW(dialog, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(kProgramCaption));
         g_folderEdit = GetDlgItem(dialog, IDC_DIR_EDIT);
         ShowFolder();
+        // A job moves the bar for every file; most moves change no pixel.
+        RepaintProgressOnlyOnChange(GetDlgItem(dialog, IDC_PROGRESS_BAR));
         // Let the dialog manager focus the first tab stop, the OK button.
         return TRUE;
     case WM_COMMAND:

@@ -1,0 +1,152 @@
+#include "client_pixels.h"
+#include "main_dialog.h"
+#include "resource_ids.h"
+
+#include <gtest/gtest.h>
+
+#include <commctrl.h>
+#include <vector>
+
+namespace {
+
+INT_PTR CALLBACK PlainDialogProc(HWND, UINT message, WPARAM, LPARAM)
+{
+    return message == WM_INITDIALOG;
+}
+
+// A dialog from the program's template, shown with its left edge at `left`.
+HWND ShowDialogAt(DLGPROC procedure, int left)
+{
+    INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_PROGRESS_CLASS};
+    InitCommonControlsEx(&classes);
+    HWND dialog = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_MAIN), nullptr,
+                                     procedure, 0);
+    SetWindowPos(dialog, HWND_TOP, left, 0, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
+    return dialog;
+}
+
+void PumpMessages()
+{
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+        DispatchMessageW(&message);
+}
+
+// A plain progress bar and the program's, same template, side by side.
+class ProgressBars : public ::testing::Test {
+protected:
+    ProgressBars()
+        : m_plainDialog(ShowDialogAt(PlainDialogProc, 0)),
+          m_programDialog(ShowDialogAt(MainDialogProc, 400)),
+          m_plain(GetDlgItem(m_plainDialog, IDC_PROGRESS_BAR)),
+          m_program(GetDlgItem(m_programDialog, IDC_PROGRESS_BAR))
+    {
+        PumpMessages();
+    }
+    ~ProgressBars() override
+    {
+        DestroyWindow(m_programDialog);
+        DestroyWindow(m_plainDialog);
+        PumpMessages();
+    }
+
+    // Sends the message to both bars; their replies, their answers to the
+    // position and range queries, and what they show must all be the same.
+    void Send(UINT message, WPARAM wParam = 0, LPARAM lParam = 0)
+    {
+        const LRESULT plainReply = SendMessageW(m_plain, message, wParam, lParam);
+        const LRESULT programReply = SendMessageW(m_program, message, wParam, lParam);
+        // Whatever either bar left for the message loop to paint is painted.
+        PumpMessages();
+        ASSERT_EQ(programReply, plainReply) << Describe(message, wParam, lParam);
+        // The picture first: a query may make the bar take a position kept aside.
+        ExpectSamePicture(Describe(message, wParam, lParam));
+        ExpectSameQueries(message, wParam, lParam);
+    }
+
+    // A job's pass: range 0 to `count`, a position before each item.
+    void SendPass(int count, int stride = 1)
+    {
+        Send(PBM_SETRANGE32, 0, count);
+        for (int i = 0; i < count; i += stride)
+            Send(PBM_SETPOS, i);
+    }
+
+    void ExpectSamePicture(const std::string& after)
+    {
+        ASSERT_TRUE(ClientPixels(m_program, PixelSource::Screen) ==
+                    ClientPixels(m_plain, PixelSource::Screen))
+            << "the bars show different pictures after " << after;
+    }
+
+    HWND m_plainDialog;
+    HWND m_programDialog;
+    HWND m_plain;
+    HWND m_program;
+
+private:
+    static std::string Describe(UINT message, WPARAM wParam, LPARAM lParam)
+    {
+        return "message " + std::to_string(message) + " " + std::to_string(wParam) + " " +
+               std::to_string(lParam);
+    }
+
+    void ExpectSameQueries(UINT message, WPARAM wParam, LPARAM lParam)
+    {
+        ASSERT_EQ(SendMessageW(m_program, PBM_GETPOS, 0, 0),
+                  SendMessageW(m_plain, PBM_GETPOS, 0, 0))
+            << Describe(message, wParam, lParam);
+        for (BOOL low : {TRUE, FALSE}) {
+            PBRANGE plainRange = {};
+            PBRANGE programRange = {};
+            ASSERT_EQ(
+                SendMessageW(m_program, PBM_GETRANGE, low, reinterpret_cast<LPARAM>(&programRange)),
+                SendMessageW(m_plain, PBM_GETRANGE, low, reinterpret_cast<LPARAM>(&plainRange)));
+            ASSERT_EQ(programRange.iLow, plainRange.iLow);
+            ASSERT_EQ(programRange.iHigh, plainRange.iHigh);
+        }
+    }
+};
+
+TEST_F(ProgressBars, ProgramBarShowsAndAnswersExactlyWhatAPlainBarDoes)
+{
+    ASSERT_TRUE(m_plainDialog && m_programDialog);
+
+    SendPass(3);
+    // Far more positions than pixels; some twice in a row.
+    SendPass(20000, 11);
+    for (int position : {14000, 14000, 14001, 13999, 20000, 20001, -5, 19999})
+        Send(PBM_SETPOS, position);
+    // Full, then empty, as a job ends; then a pass with nothing to do.
+    Send(PBM_SETPOS, 20000);
+    Send(PBM_SETPOS, 0);
+    SendPass(0);
+    Send(PBM_SETPOS, 1);
+
+    // A new range mid-way moves a position kept aside.
+    SendPass(5000, 5);
+    Send(PBM_SETPOS, 4321);
+    Send(PBM_SETRANGE32, 0, 4000);
+    Send(PBM_SETPOS, 3999);
+    Send(PBM_SETRANGE32, 100, 200);
+    Send(PBM_SETPOS, 150);
+    Send(PBM_SETPOS, 151);
+    Send(PBM_DELTAPOS, 7);
+    Send(PBM_SETSTEP, 3);
+    Send(PBM_STEPIT);
+    Send(PBM_SETRANGE, 0, MAKELPARAM(0, 1000));
+    Send(PBM_SETPOS, 999);
+
+    // Painting from outside: a window covers both bars and goes away.
+    Send(PBM_SETPOS, 500);
+    Send(PBM_SETPOS, 501);
+    HWND cover = CreateWindowExW(WS_EX_TOPMOST, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 0, 0, 1000,
+                                 200, nullptr, nullptr, nullptr, nullptr);
+    PumpMessages();
+    DestroyWindow(cover);
+    PumpMessages();
+    ExpectSamePicture("uncovering");
+    EXPECT_EQ(SendMessageW(m_program, PBM_GETPOS, 0, 0), 501);
+}
+
+} // namespace
