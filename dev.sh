@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # Developer commands for tunetidy on Debian: builds the Windows program with
-# MinGW-w64 and runs it, its tests and its benchmark under Wine.
+# MinGW-w64, runs it, its tests and its benchmark under Wine, and makes the
+# release.
 #
-#   ./dev.sh run     build, make a sample folder and start tunetidy.exe
-#   ./dev.sh test    build and run every test on a virtual display
-#   ./dev.sh bench   build and run the engine benchmark on a virtual display
+#   ./dev.sh run            build and sort a sample folder with tunetidy.exe
+#   ./dev.sh test           build and run every test on a virtual display
+#   ./dev.sh bench          build and run the engine benchmark on a virtual display
+#   ./dev.sh release        build the release zip and its checksums into dist/
+#   ./dev.sh release-check  make the release here and in a fresh clone; compare
 #
 # Each command first installs any missing Debian package (needs root).
 set -euo pipefail
@@ -12,8 +15,9 @@ trap 'echo "dev.sh: line $LINENO failed: $BASH_COMMAND" >&2' ERR
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 BUILD="$ROOT/build"
-PACKAGES=(cmake make g++-mingw-w64-x86-64-posix mingw-w64-tools googletest
-          wine64 wine xvfb xdotool netpbm x11-apps)
+DIST="$ROOT/dist"
+BUILD_PACKAGES=(cmake make g++-mingw-w64-x86-64-posix mingw-w64-tools googletest zip)
+WINE_PACKAGES=(wine64 wine xvfb xdotool netpbm x11-apps)
 
 export WINEPREFIX="$BUILD/wineprefix"
 export WINEDEBUG=-all
@@ -21,9 +25,15 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 
 log() { printf '==> %s\n' "$*" >&2; }
 
+# One line that says what went wrong, and a non-zero exit.
+fail() {
+    echo "dev.sh ${COMMAND:-}: $*" >&2
+    exit 1
+}
+
 install_missing_packages() {
     local missing=()
-    for package in "${PACKAGES[@]}"; do
+    for package in "$@"; do
         dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
             missing+=("$package")
     done
@@ -38,13 +48,16 @@ install_missing_packages() {
         "${missing[@]}" >/dev/null
 }
 
+# Builds in Release mode; every command builds the same way, so the program
+# that the tests drive is the one that ships.
 build() {
     local warnings_as_errors=OFF
     [ -n "${CI:-}" ] && warnings_as_errors=ON
     cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=Release \
         -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" \
-        -DTUNETIDY_WARNINGS_AS_ERRORS=$warnings_as_errors >/dev/null
-    cmake --build "$BUILD" --parallel "$(nproc)" "$@"
+        -DTUNETIDY_WARNINGS_AS_ERRORS=$warnings_as_errors >/dev/null &&
+        cmake --build "$BUILD" --parallel "$(nproc)" "$@" ||
+        fail "the build failed (its messages are above)"
 }
 
 # A private Wine prefix: no window manager waits, no crash dialog that would
@@ -112,6 +125,8 @@ write_sample() {
     } >"$path"
 }
 
+# A few songs that show the folder-name rules, one untagged song, and enough
+# tracks of one album for the job to take a moment.
 make_sample_folder() {
     local folder="$BUILD/sample-music"
     rm -rf "$folder" && mkdir -p "$folder"
@@ -121,32 +136,90 @@ make_sample_folder() {
     write_sample "$folder/04 Rain.mp3" "AC/DC Tribute" ""
     write_sample "$folder/05 Loose.mp3" "" "Odds and Ends"
     head -c 4096 /dev/urandom >"$folder/06 Untagged.mp3"
+    write_sample "$BUILD/sample-track" "The Examples" "Long Player"
+    local tracks=()
+    for number in $(seq -w 1 "$SAMPLE_TRACKS"); do
+        tracks+=("$folder/Track $number.mp3")
+    done
+    tee "${tracks[@]}" <"$BUILD/sample-track" >/dev/null
     echo "$folder"
 }
 
+SAMPLE_TRACKS=1000
+
+# The sample folder's files and folders (folders end in /), one a line, the
+# numbered tracks of each folder folded into one line.
+sample_tree() {
+    (cd "$1" && find . -mindepth 1 \( -type d -printf '%P/\n' -o -printf '%P\n' \)) |
+        sed -E 's/Track [0-9]+\.mp3$/Track NNNN.mp3/' | LC_ALL=C sort | uniq -c |
+        awk '{ count = $1; sub(/^ *[0-9]+ /, ""); print (count > 1 ? $0 " (" count " files)" : $0) }'
+}
+
+# What the program makes of the sample folder.
+sorted_sample_tree() {
+    cat <<TREE
+06 Untagged.mp3
+AC_DC Tribute/
+AC_DC Tribute/Unknown Album/
+AC_DC Tribute/Unknown Album/04 Rain.mp3
+The Examples/
+The Examples/First Light/
+The Examples/First Light/01 Morning.mp3
+The Examples/First Light/02 Noon.mp3
+The Examples/Long Player/
+The Examples/Long Player/Track NNNN.mp3 ($SAMPLE_TRACKS files)
+The Examples/Vol_ 2/
+The Examples/Vol_ 2/03 Dusk.MP3
+Unknown Artist/
+Unknown Artist/Odds and Ends/
+Unknown Artist/Odds and Ends/05 Loose.mp3
+TREE
+}
+
+# Without a display: the real program sorts the sample folder on a private
+# virtual display, driven as a person would drive it, with screenshots.
+sort_sample_unattended() {
+    local sample=$1 driver_log="$BUILD/sample-run.log"
+    trap stop_session EXIT
+    start_virtual_display
+    start_wine_session
+    echo "The sample folder before the job ($sample):"
+    sample_tree "$sample" | sed 's/^/    /'
+    local driver_status=0
+    wine "$BUILD/tests/sample_run.exe" "$sample" >"$driver_log" 2>&1 || driver_status=$?
+    echo "After the job:"
+    sample_tree "$sample" | sed 's/^/    /'
+    echo "Screenshots:"
+    for moment in at-rest during-job after-job; do
+        [ -f "$BUILD/sample-$moment.png" ] && echo "    $BUILD/sample-$moment.png"
+    done
+    if [ "$driver_status" -ne 0 ]; then
+        grep -E 'Failure|error|Expected|Which is|actual' "$driver_log" | sed 's/^/    /' >&2 || true
+        fail "driving the program failed (exit $driver_status; all of it in $driver_log)"
+    fi
+    diff -u <(sorted_sample_tree) <(sample_tree "$sample") >&2 ||
+        fail "the sorted folder is not what the program should make of the sample (diff above)"
+    echo "The program sorted the sample folder as it should."
+}
+
 command_run() {
-    install_missing_packages
-    build --target tunetidy
+    install_missing_packages "${BUILD_PACKAGES[@]}" "${WINE_PACKAGES[@]}"
+    build --target tunetidy sample_run
     local sample
     sample=$(make_sample_folder)
     log "built $BUILD/tunetidy.exe"
     log "sample folder to sort: Z:${sample//\//\\} ($sample)"
     if [ -z "${DISPLAY:-}" ]; then
-        cat >&2 <<MESSAGE
-There is no display to show the window on. Run this command from a desktop
-session, or start a virtual display and look at it with a VNC viewer or
-screenshots, for example:
-    Xvfb :5 & DISPLAY=:5 ./dev.sh run
-On Windows, copy build/tunetidy.exe there and start it: it is self-contained.
-MESSAGE
-        exit 1
+        log "no display: sorting the sample folder on a virtual one"
+        sort_sample_unattended "$sample"
+        return
     fi
     prepare_wine_prefix
     wine "$BUILD/tunetidy.exe"
 }
 
 command_test() {
-    install_missing_packages
+    install_missing_packages "${BUILD_PACKAGES[@]}" "${WINE_PACKAGES[@]}"
     build
     trap stop_session EXIT
     start_virtual_display
@@ -156,7 +229,7 @@ command_test() {
 }
 
 command_bench() {
-    install_missing_packages
+    install_missing_packages "${BUILD_PACKAGES[@]}" "${WINE_PACKAGES[@]}"
     build --target engine_benchmark
     trap stop_session EXIT
     start_virtual_display
@@ -164,12 +237,93 @@ command_bench() {
     wine "$BUILD/engine_benchmark.exe"
 }
 
-case "${1:-}" in
+# The version written in CMakeLists.txt, with -dirty when the work tree
+# differs from its commit.
+release_version() {
+    local version
+    version=$(sed -n 's/^project(tunetidy VERSION \([0-9.]*\).*/\1/p' "$ROOT/CMakeLists.txt")
+    [ -n "$version" ] || fail "no version in CMakeLists.txt"
+    if [ -n "$(git -C "$ROOT" status --porcelain)" ]; then
+        log "the work tree has uncommitted changes: a -dirty release, which no commit rebuilds"
+        version+="-dirty"
+    fi
+    echo "$version"
+}
+
+# Text files for Windows users: CRLF line ends.
+write_windows_text() {
+    sed 's/$/\r/' >"$1"
+}
+
+print_size() {
+    local file=$1 goal=$2 size
+    size=$(stat -c %s "$file")
+    printf '    %-36s %9d bytes (goal: at most %d) %s\n' "$(basename "$file")" "$size" "$goal" \
+        "$([ "$size" -le "$goal" ] && echo ok || echo OVER)"
+}
+
+command_release() {
+    command -v git >/dev/null || fail "git is missing: it names the commit a release is built from"
+    git -C "$ROOT" rev-parse -q --verify HEAD >/dev/null ||
+        fail "$ROOT is not a git checkout with a commit to build"
+    install_missing_packages "${BUILD_PACKAGES[@]}"
+    local version name staging
+    version=$(release_version)
+    name="tunetidy-$version-windows-x64"
+    # Every time inside the release is the commit's.
+    SOURCE_DATE_EPOCH=$(git -C "$ROOT" log -1 --format=%ct)
+    export SOURCE_DATE_EPOCH
+    build --target tunetidy
+
+    staging="$BUILD/release/$name"
+    rm -rf "$DIST" "$BUILD/release" && mkdir -p "$DIST" "$staging"
+    cp "$BUILD/tunetidy.exe" "$staging/"
+    sed "s/@VERSION@/$version/g" "$ROOT/release/README.txt.in" | write_windows_text "$staging/README.txt"
+    write_windows_text "$staging/LICENSE.txt" <"$ROOT/LICENSE"
+    # Fixed order, times and permissions and no extra attributes: the same
+    # bytes from every build of the commit.
+    chmod 0644 "$staging"/*
+    touch -d "@$SOURCE_DATE_EPOCH" "$staging"/*
+    (cd "$staging" && TZ=UTC zip -q -X -9 "$DIST/$name.zip" tunetidy.exe README.txt LICENSE.txt)
+    cp "$BUILD/tunetidy.exe.debug" "$DIST/"
+    (cd "$DIST" && sha256sum "$name.zip") >"$DIST/SHA256SUMS"
+    (cd "$staging" && sha256sum tunetidy.exe) >>"$DIST/SHA256SUMS"
+
+    echo "Release $version in $DIST:"
+    print_size "$staging/tunetidy.exe" 1000000
+    print_size "$DIST/$name.zip" 600000
+    echo "    tunetidy.exe.debug: the program's debug information, outside the zip"
+    sed 's/^/    SHA256SUMS: /' "$DIST/SHA256SUMS"
+}
+
+# Makes the release here and in a fresh clone in another folder, and fails
+# unless both give the same bytes.
+command_release_check() {
+    command -v git >/dev/null || fail "git is missing"
+    [ -z "$(git -C "$ROOT" status --porcelain)" ] ||
+        fail "commit your changes first: a fresh clone builds only what is committed"
+    command_release
+    local elsewhere
+    elsewhere=$(mktemp -d /tmp/tunetidy-release-check.XXXXXX)
+    git clone -q "$ROOT" "$elsewhere/another clone"
+    log "building the release again in $elsewhere/another clone"
+    (cd "$elsewhere/another clone" && ./dev.sh release >/dev/null)
+    if ! diff -u "$DIST/SHA256SUMS" "$elsewhere/another clone/dist/SHA256SUMS" >&2; then
+        fail "two builds of the same commit differ (kept in $elsewhere)"
+    fi
+    rm -rf "$elsewhere"
+    echo "Reproducible: a fresh clone elsewhere built the same bytes."
+}
+
+COMMAND=${1:-}
+case "$COMMAND" in
 run) command_run ;;
 test) command_test ;;
 bench) command_bench ;;
+release) command_release ;;
+release-check) command_release_check ;;
 *)
-    sed -n '5,7p' "$0" | sed 's/^# *//' >&2
+    sed -n '6,10p' "$0" | sed 's/^# *//' >&2
     exit 2
     ;;
 esac

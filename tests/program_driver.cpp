@@ -104,11 +104,16 @@ void RunLinuxCommand(const std::wstring& shellCommand)
         << "a Linux command did not finish";
 }
 
-ProgramDriver::ProgramDriver()
+std::wstring BuiltProgram()
+{
+    return BuildFolder() + L"\\tunetidy.exe";
+}
+
+ProgramDriver::ProgramDriver(const std::wstring& program)
 {
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
-    std::wstring commandLine = L"\"" + BuildFolder() + L"\\tunetidy.exe\"";
+    std::wstring commandLine = L"\"" + program + L"\"";
     if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, &m_process)) {
         ADD_FAILURE() << "cannot start tunetidy.exe";

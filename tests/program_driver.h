@@ -4,13 +4,17 @@
 #include <vector>
 #include <windows.h>
 
+// The tunetidy.exe that the build made, the one that ships.
+std::wstring BuiltProgram();
+
 // Starts the real tunetidy.exe and drives it from outside, as a person would:
 // buttons are pressed with posted messages, texts are read back with window
 // messages, and the folder browser is typed into with xdotool on the X display
 // that Wine draws on.
 class ProgramDriver {
 public:
-    ProgramDriver();
+    // Starts the given copy of the program, by default the one built.
+    explicit ProgramDriver(const std::wstring& program = BuiltProgram());
     ~ProgramDriver();
     ProgramDriver(const ProgramDriver&) = delete;
     ProgramDriver& operator=(const ProgramDriver&) = delete;

@@ -77,6 +77,17 @@ bool AllSongsMoved(const TestFolder& music, const std::wstring& prefix, const st
     return true;
 }
 
+// Unpacked where a Windows user might put it: a folder named with spaces and
+// characters beyond Latin-1.
+class UnpackedProgram : public TempFolder {
+public:
+    UnpackedProgram() : TempFolder(L"M\u00FCsik W\u00E9rkzeug \u266B", L"Z:\\tmp")
+    {
+        EXPECT_TRUE(CopyFileW(BuiltProgram().c_str(), Program().c_str(), TRUE));
+    }
+    std::wstring Program() const { return *this / L"tunetidy.exe"; }
+};
+
 TEST(Program, SortsTheChosenFolderAgainAndAgain)
 {
     TestFolder music;
@@ -87,7 +98,8 @@ TEST(Program, SortsTheChosenFolderAgainAndAgain)
     for (int i = 0; i < 1500; ++i)
         WriteBytes(music / (L"note" + std::to_wstring(i) + L".txt"), "x");
 
-    ProgramDriver program;
+    UnpackedProgram unpacked;
+    ProgramDriver program(unpacked.Program());
     ASSERT_TRUE(program.Dialog());
     program.ChooseFolder(music.BrowserPath());
     ASSERT_EQ(program.FolderField(), music.Path());
