@@ -127,6 +127,7 @@ write_sample() {
 
 # A few songs that show the folder-name rules, one untagged song, and enough
 # tracks of one album for the job to take a moment.
+SAMPLE_TRACKS=1000
 make_sample_folder() {
     local folder="$BUILD/sample-music"
     rm -rf "$folder" && mkdir -p "$folder"
@@ -144,8 +145,6 @@ make_sample_folder() {
     tee "${tracks[@]}" <"$BUILD/sample-track" >/dev/null
     echo "$folder"
 }
-
-SAMPLE_TRACKS=1000
 
 # The sample folder's files and folders (folders end in /), one a line, the
 # numbered tracks of each folder folded into one line.
@@ -186,12 +185,15 @@ sort_sample_unattended() {
     echo "The sample folder before the job ($sample):"
     sample_tree "$sample" | sed 's/^/    /'
     local driver_status=0
+    rm -f "$BUILD"/sample-*.png
     wine "$BUILD/tests/sample_run.exe" "$sample" >"$driver_log" 2>&1 || driver_status=$?
     echo "After the job:"
     sample_tree "$sample" | sed 's/^/    /'
     echo "Screenshots:"
     for moment in at-rest during-job after-job; do
-        [ -f "$BUILD/sample-$moment.png" ] && echo "    $BUILD/sample-$moment.png"
+        if [ -f "$BUILD/sample-$moment.png" ]; then
+            echo "    $BUILD/sample-$moment.png"
+        fi
     done
     if [ "$driver_status" -ne 0 ]; then
         grep -E 'Failure|error|Expected|Which is|actual' "$driver_log" | sed 's/^/    /' >&2 || true
