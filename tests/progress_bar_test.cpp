@@ -138,15 +138,19 @@ TEST_F(ProgressBars, ProgramBarShowsAndAnswersExactlyWhatAPlainBarDoes)
     Send(PBM_SETPOS, 999);
 
     // Painting from outside: a window covers both bars and goes away.
+    // 502 fills as much of the bar as 501 does: the program's bar keeps it
+    // aside, as nothing queries it before the window is covered.
     Send(PBM_SETPOS, 500);
     Send(PBM_SETPOS, 501);
+    SendMessageW(m_plain, PBM_SETPOS, 502, 0);
+    SendMessageW(m_program, PBM_SETPOS, 502, 0);
     HWND cover = CreateWindowExW(WS_EX_TOPMOST, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 0, 0, 1000,
                                  200, nullptr, nullptr, nullptr, nullptr);
     PumpMessages();
     DestroyWindow(cover);
     PumpMessages();
     ExpectSamePicture("uncovering");
-    EXPECT_EQ(SendMessageW(m_program, PBM_GETPOS, 0, 0), 501);
+    EXPECT_EQ(SendMessageW(m_program, PBM_GETPOS, 0, 0), 502);
 }
 
 } // namespace
