@@ -239,13 +239,25 @@ command_bench() {
     wine "$BUILD/engine_benchmark.exe"
 }
 
+# A release names the commit it is built from.
+require_commit() {
+    command -v git >/dev/null || fail "git is missing: it names the commit a release is built from"
+    git -C "$ROOT" rev-parse -q --verify HEAD >/dev/null ||
+        fail "$ROOT is not a git checkout with a commit to build"
+}
+
+# True when the work tree differs from its commit (untracked files included).
+work_tree_differs() {
+    [ -n "$(git -C "$ROOT" status --porcelain)" ]
+}
+
 # The version written in CMakeLists.txt, with -dirty when the work tree
 # differs from its commit.
 release_version() {
     local version
     version=$(sed -n 's/^project(tunetidy VERSION \([0-9.]*\).*/\1/p' "$ROOT/CMakeLists.txt")
     [ -n "$version" ] || fail "no version in CMakeLists.txt"
-    if [ -n "$(git -C "$ROOT" status --porcelain)" ]; then
+    if work_tree_differs; then
         log "the work tree has uncommitted changes: a -dirty release, which no commit rebuilds"
         version+="-dirty"
     fi
@@ -265,9 +277,7 @@ print_size() {
 }
 
 command_release() {
-    command -v git >/dev/null || fail "git is missing: it names the commit a release is built from"
-    git -C "$ROOT" rev-parse -q --verify HEAD >/dev/null ||
-        fail "$ROOT is not a git checkout with a commit to build"
+    require_commit
     install_missing_packages "${BUILD_PACKAGES[@]}"
     local version name staging
     version=$(release_version)
@@ -301,9 +311,8 @@ command_release() {
 # Makes the release here and in a fresh clone in another folder, and fails
 # unless both give the same bytes.
 command_release_check() {
-    command -v git >/dev/null || fail "git is missing"
-    [ -z "$(git -C "$ROOT" status --porcelain)" ] ||
-        fail "commit your changes first: a fresh clone builds only what is committed"
+    require_commit
+    ! work_tree_differs || fail "commit your changes first: a fresh clone builds only what is committed"
     command_release
     local elsewhere
     elsewhere=$(mktemp -d /tmp/tunetidy-release-check.XXXXXX)

@@ -12,6 +12,7 @@ const DWORD kTimeoutMs = 20000;
 const wchar_t kBrowserCaption[] = L"Browse for Folder";
 const int kBrowserSelectionEdit = 14149;
 const DWORD kTypeAheadPauseMs = 600;
+const wchar_t kRestingCaption[] = L"MP3 Tunetidy Utility";
 
 // Asks the window itself: for a control of another process, GetWindowText
 // gives only the text it was created with.
@@ -119,7 +120,7 @@ ProgramDriver::ProgramDriver(const std::wstring& program)
         ADD_FAILURE() << "cannot start tunetidy.exe";
         return;
     }
-    m_dialog = WaitForWindow(L"MP3 Tunetidy Utility");
+    m_dialog = WaitForWindow(kRestingCaption);
     if (!m_dialog)
         ADD_FAILURE() << "the main dialog did not appear";
 }
@@ -232,7 +233,7 @@ void ProgramDriver::CancelFolderBrowser()
 
 std::vector<std::wstring> ProgramDriver::WatchJobCaptions()
 {
-    const std::wstring resting = L"MP3 Tunetidy Utility";
+    const std::wstring resting = kRestingCaption;
     std::vector<std::wstring> captions;
     bool left = false;
     WaitUntil(
@@ -250,6 +251,14 @@ std::vector<std::wstring> ProgramDriver::WatchJobCaptions()
 bool ProgramDriver::WaitForCaption(const std::wstring& caption)
 {
     return WaitUntil([&] { return Caption() == caption; }, 1);
+}
+
+bool ProgramDriver::WaitForJobEnd()
+{
+    if (!WaitForCaption(kRestingCaption))
+        return false;
+    Sleep(300);
+    return true;
 }
 
 long ProgramDriver::WaitForExit()

@@ -39,6 +39,9 @@ public:
     // the resting text, returns to it.
     std::vector<std::wstring> WatchJobCaptions();
     bool WaitForCaption(const std::wstring& caption);
+    // Waits for the caption to return to rest, then for the job's last
+    // messages, which follow it, so that the next OK meets an idle dialog.
+    bool WaitForJobEnd();
 
     // Waits for the process to end and returns its exit code, or -1 on time-out.
     long WaitForExit();

@@ -24,14 +24,6 @@ public:
     std::vector<std::wstring> BrowserPath() const { return {L"tmp", Name()}; }
 };
 
-// The caption returns to rest just before the job's last message; give that
-// message time to arrive before the next OK.
-void WaitForJobEnd(ProgramDriver& program)
-{
-    ASSERT_TRUE(program.WaitForCaption(kResting));
-    Sleep(300);
-}
-
 TEST(Program, GuidesAFirstTimeUser)
 {
     ProgramDriver program;
@@ -106,14 +98,14 @@ TEST(Program, SortsTheChosenFolderAgainAndAgain)
 
     program.Press(IDOK);
     EXPECT_EQ(program.WatchJobCaptions(), kJobCaptions);
-    WaitForJobEnd(program);
+    ASSERT_TRUE(program.WaitForJobEnd());
     EXPECT_TRUE(AllSongsMoved(music, L"first", L"Artist"));
     EXPECT_TRUE(std::filesystem::exists(music / L"untagged.mp3"));
 
     AddSongs(music, L"second", "Later");
     program.Press(IDOK);
     EXPECT_EQ(program.WatchJobCaptions(), kJobCaptions);
-    WaitForJobEnd(program);
+    ASSERT_TRUE(program.WaitForJobEnd());
     EXPECT_TRUE(AllSongsMoved(music, L"second", L"Later"));
     EXPECT_EQ(SendMessageW(GetDlgItem(program.Dialog(), IDC_PROGRESS_BAR), PBM_GETPOS, 0, 0), 0);
 
@@ -129,7 +121,7 @@ TEST(Program, SortsTheChosenFolderAgainAndAgain)
     EXPECT_EQ(program.DismissMessageBox(L"Please wait"), L"Processing still in progress");
     EXPECT_EQ(program.DismissMessageBox(L"Error -- could not open directory. GetFonts() in main"),
               L"Error!");
-    WaitForJobEnd(program);
+    ASSERT_TRUE(program.WaitForJobEnd());
 
     program.CloseWindow();
     EXPECT_EQ(program.WaitForExit(), 0);

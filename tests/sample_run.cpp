@@ -23,9 +23,7 @@ TEST(SampleRun, SortsTheChosenFolder)
     program.Press(IDOK);
     ASSERT_TRUE(program.WaitForCaption(L"Moving MP3 files"));
     program.SaveScreenshot(L"sample-during-job.png");
-    ASSERT_TRUE(program.WaitForCaption(L"MP3 Tunetidy Utility"));
-    // The bar empties just after the caption returns to rest.
-    Sleep(300);
+    ASSERT_TRUE(program.WaitForJobEnd());
     program.SaveScreenshot(L"sample-after-job.png");
 
     program.Press(IDC_EXIT_BUTTON);
