@@ -17,7 +17,7 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 BUILD="$ROOT/build"
 DIST="$ROOT/dist"
 BUILD_PACKAGES=(cmake make g++-mingw-w64-x86-64-posix mingw-w64-tools googletest zip)
-WINE_PACKAGES=(wine64 wine xvfb xdotool netpbm x11-apps)
+WINE_PACKAGES=(wine64 wine xvfb netpbm x11-apps)
 
 export WINEPREFIX="$BUILD/wineprefix"
 export WINEDEBUG=-all

@@ -10,7 +10,9 @@ namespace {
 
 const DWORD kTimeoutMs = 20000;
 const wchar_t kBrowserCaption[] = L"Browse for Folder";
+const int kBrowserTree = 14145;
 const int kBrowserSelectionEdit = 14149;
+// The tree's type-ahead gathers all characters typed within 450 ms.
 const DWORD kTypeAheadPauseMs = 600;
 const wchar_t kRestingCaption[] = L"MP3 Tunetidy Utility";
 
@@ -180,11 +182,6 @@ std::wstring ProgramDriver::DismissMessageBox(const std::wstring& caption)
     return text;
 }
 
-void ProgramDriver::SendKeys(const std::wstring& keys)
-{
-    RunLinuxCommand(L"xdotool search --name '^Browse for Folder$' " + keys);
-}
-
 std::wstring ProgramDriver::BrowserSelection(HWND browser) const
 {
     return TextOf(GetDlgItem(browser, kBrowserSelectionEdit));
@@ -203,25 +200,20 @@ void ProgramDriver::ChooseFolder(const std::vector<std::wstring>& namesBelowRoot
     HWND browser = OpenFolderBrowser();
     if (!browser)
         return;
-    SendKeys(L"key --window %1 Down");
+    // Keys are posted to the tree in order, so each one meets the tree as the
+    // keys before it left it, however long listing a folder takes.
+    HWND tree = GetDlgItem(browser, kBrowserTree);
+    PostMessageW(tree, WM_KEYDOWN, VK_DOWN, 1);
     for (const std::wstring& name : namesBelowRoot) {
-        // Type-ahead gathers all keys typed within about half a second, so
-        // each level starts after a pause.
         Sleep(kTypeAheadPauseMs);
-        SendKeys(L"key --window %1 Right type --window %1 '" + name + L"'");
+        PostMessageW(tree, WM_KEYDOWN, VK_RIGHT, 1);
+        for (wchar_t character : name)
+            PostMessageW(tree, WM_CHAR, character, 1);
         ASSERT_TRUE(WaitUntil([&] { return BrowserSelection(browser) == name; }, 50))
             << "the browser did not select " << std::string(name.begin(), name.end());
     }
-    // A Return can be lost while the browser lists a folder: press until it closes.
-    const bool closed = WaitUntil(
-        [&] {
-            if (!IsWindow(browser))
-                return true;
-            SendKeys(L"key --window %1 Return");
-            return false;
-        },
-        500);
-    EXPECT_TRUE(closed) << "the folder browser did not close";
+    PostMessageW(browser, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(WaitUntilClosed(browser)) << "the folder browser did not close";
 }
 
 void ProgramDriver::CancelFolderBrowser()

@@ -8,9 +8,8 @@
 std::wstring BuiltProgram();
 
 // Starts the real tunetidy.exe and drives it from outside, as a person would:
-// buttons are pressed with posted messages, texts are read back with window
-// messages, and the folder browser is typed into with xdotool on the X display
-// that Wine draws on.
+// buttons are pressed and keys typed with posted messages, and texts are read
+// back with window messages.
 class ProgramDriver {
 public:
     // Starts the given copy of the program, by default the one built.
@@ -53,7 +52,6 @@ public:
 private:
     HWND WaitForWindow(const std::wstring& caption) const;
     HWND OpenFolderBrowser();
-    void SendKeys(const std::wstring& keys);
     std::wstring BrowserSelection(HWND browser) const;
 
     PROCESS_INFORMATION m_process = {};
