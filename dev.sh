@@ -97,6 +97,14 @@ start_virtual_display() {
     export DISPLAY=":$number"
 }
 
+# A virtual display and a Wine session for this command, both ended when it
+# exits.
+start_session() {
+    trap stop_session EXIT
+    start_virtual_display
+    start_wine_session
+}
+
 stop_session() {
     wineserver -k 2>/dev/null || true
     [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null || true
@@ -179,9 +187,7 @@ TREE
 # virtual display, driven as a person would drive it, with screenshots.
 sort_sample_unattended() {
     local sample=$1 driver_log="$BUILD/sample-run.log"
-    trap stop_session EXIT
-    start_virtual_display
-    start_wine_session
+    start_session
     echo "The sample folder before the job ($sample):"
     sample_tree "$sample" | sed 's/^/    /'
     local driver_status=0
@@ -223,9 +229,7 @@ command_run() {
 command_test() {
     install_missing_packages "${BUILD_PACKAGES[@]}" "${WINE_PACKAGES[@]}"
     build
-    trap stop_session EXIT
-    start_virtual_display
-    start_wine_session
+    start_session
     map_scratch_drive
     ctest --test-dir "$BUILD" --output-on-failure --timeout 300
 }
@@ -233,9 +237,7 @@ command_test() {
 command_bench() {
     install_missing_packages "${BUILD_PACKAGES[@]}" "${WINE_PACKAGES[@]}"
     build --target engine_benchmark
-    trap stop_session EXIT
-    start_virtual_display
-    start_wine_session
+    start_session
     wine "$BUILD/engine_benchmark.exe"
 }
 
