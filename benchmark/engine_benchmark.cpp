@@ -13,6 +13,7 @@
 #include "mp3_scan.h"
 #include "resource_ids.h"
 #include "sort_job.h"
+#include "system_dlls.h"
 
 #include <commctrl.h>
 #include <process.h>
@@ -293,8 +294,7 @@ void PrintPass(const char* label, const PassResult& pass)
 int main()
 {
     g_jobFinished = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_PROGRESS_CLASS};
-    InitCommonControlsEx(&classes);
+    RegisterProgressBarClass();
     const std::filesystem::path root =
         std::filesystem::temp_directory_path() /
         (L"tunetidy-benchmark-" + std::to_wstring(GetCurrentProcessId()));

@@ -1,18 +1,11 @@
 #include "main_dialog.h"
 #include "resource_ids.h"
+#include "system_dlls.h"
 
-#include <commctrl.h>
 #include <cstdio>
 #include <objbase.h>
 
 namespace {
-
-// The progress bar's window class must exist before the dialog is created.
-void RegisterProgressBarClass()
-{
-    INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_PROGRESS_CLASS};
-    InitCommonControlsEx(&classes);
-}
 
 void ReportDialogFailure()
 {
@@ -26,7 +19,15 @@ void ReportDialogFailure()
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
 {
-    RegisterProgressBarClass();
+    // Before anything can load a DLL: whatever lies beside the program, or in
+    // the folder it is started from, never runs.
+    LoadDllsFromSystem32Only();
+    // The progress bar's window class must exist before the dialog is created;
+    // without it there is no dialog.
+    if (!RegisterProgressBarClass()) {
+        ReportDialogFailure();
+        return 1;
+    }
     // The new-style folder browser needs COM in a single-threaded apartment.
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
 

@@ -27,17 +27,6 @@ std::wstring TextOf(HWND window)
     return text;
 }
 
-// The build folder, which holds tunetidy.exe, one level above the tests.
-std::wstring BuildFolder()
-{
-    wchar_t path[MAX_PATH];
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder(path);
-    folder.erase(folder.find_last_of(L'\\'));
-    folder.erase(folder.find_last_of(L'\\'));
-    return folder;
-}
-
 // Wine's drive Z: is the Linux root.
 std::wstring LinuxPath(std::wstring windowsPath)
 {
@@ -107,6 +96,22 @@ void RunLinuxCommand(const std::wstring& shellCommand)
         << "a Linux command did not finish";
 }
 
+// One level above the tests.
+std::wstring BuildFolder()
+{
+    wchar_t path[MAX_PATH];
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring folder(path);
+    folder.erase(folder.find_last_of(L'\\'));
+    folder.erase(folder.find_last_of(L'\\'));
+    return folder;
+}
+
+bool RunningUnderWine()
+{
+    return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+}
+
 std::wstring BuiltProgram()
 {
     return BuildFolder() + L"\\tunetidy.exe";
@@ -117,8 +122,9 @@ ProgramDriver::ProgramDriver(const std::wstring& program)
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     std::wstring commandLine = L"\"" + program + L"\"";
-    if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &m_process)) {
+    const std::wstring folder = program.substr(0, program.find_last_of(L'\\'));
+    if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                        folder.c_str(), &startup, &m_process)) {
         ADD_FAILURE() << "cannot start tunetidy.exe";
         return;
     }

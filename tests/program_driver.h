@@ -7,12 +7,18 @@
 // The tunetidy.exe that the build made, the one that ships.
 std::wstring BuiltProgram();
 
+// The folder that holds tunetidy.exe and the tests' own build products.
+std::wstring BuildFolder();
+
+bool RunningUnderWine();
+
 // Starts the real tunetidy.exe and drives it from outside, as a person would:
 // buttons are pressed and keys typed with posted messages, and texts are read
 // back with window messages.
 class ProgramDriver {
 public:
-    // Starts the given copy of the program, by default the one built.
+    // Starts the given copy of the program, by default the one built, from
+    // its own folder, as Explorer does.
     explicit ProgramDriver(const std::wstring& program = BuiltProgram());
     ~ProgramDriver();
     ProgramDriver(const ProgramDriver&) = delete;

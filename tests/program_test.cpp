@@ -1,3 +1,4 @@
+#include "planted_dll.h"
 #include "program_driver.h"
 #include "resource_ids.h"
 #include "test_files.h"
@@ -70,17 +71,46 @@ bool AllSongsMoved(const TestFolder& music, const std::wstring& prefix, const st
 }
 
 // Unpacked where a Windows user might put it: a folder named with spaces and
-// characters beyond Latin-1.
+// characters beyond Latin-1, such as Downloads, where a stranger's
+// comctl32.dll lies beside it.
 class UnpackedProgram : public TempFolder {
 public:
     UnpackedProgram() : TempFolder(L"M\u00FCsik W\u00E9rkzeug \u266B", L"Z:\\tmp")
     {
         EXPECT_TRUE(CopyFileW(BuiltProgram().c_str(), Program().c_str(), TRUE));
+        EXPECT_TRUE(CopyFileW((BuildFolder() + L"\\tests\\planted\\comctl32.dll").c_str(),
+                              (*this / L"comctl32.dll").c_str(), TRUE));
     }
     std::wstring Program() const { return *this / L"tunetidy.exe"; }
+    bool PlantedDllRan() const { return std::filesystem::exists(*this / kPlantedDllMarker); }
 };
 
-TEST(Program, SortsTheChosenFolderAgainAndAgain)
+// Wine prefers its own DLLs to one beside a program. Told to prefer the one on
+// disk for comctl32 in any tunetidy.exe, it searches the program's folder
+// first, as Windows does for every DLL that is not a KnownDLL.
+class DllBesideProgramPreferred {
+public:
+    DllBesideProgramPreferred()
+    {
+        if (RunningUnderWine()) {
+            EXPECT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, kOverrides, L"comctl32", REG_SZ,
+                                      L"native,builtin", sizeof L"native,builtin"),
+                      ERROR_SUCCESS);
+        }
+    }
+    ~DllBesideProgramPreferred()
+    {
+        if (RunningUnderWine())
+            RegDeleteTreeW(HKEY_CURRENT_USER, kAppDefaults);
+    }
+
+private:
+    static constexpr const wchar_t* kAppDefaults = L"Software\\Wine\\AppDefaults\\tunetidy.exe";
+    static constexpr const wchar_t* kOverrides =
+        L"Software\\Wine\\AppDefaults\\tunetidy.exe\\DllOverrides";
+};
+
+TEST(Program, SortsTheChosenFolderAgainAndAgainWhateverLiesBesideIt)
 {
     TestFolder music;
     AddSongs(music, L"first", "Artist");
@@ -91,7 +121,9 @@ TEST(Program, SortsTheChosenFolderAgainAndAgain)
         WriteBytes(music / (L"note" + std::to_wstring(i) + L".txt"), "x");
 
     UnpackedProgram unpacked;
+    const DllBesideProgramPreferred dllBesideProgramPreferred;
     ProgramDriver program(unpacked.Program());
+    EXPECT_FALSE(unpacked.PlantedDllRan()) << "at start-up";
     ASSERT_TRUE(program.Dialog());
     program.ChooseFolder(music.BrowserPath());
     ASSERT_EQ(program.FolderField(), music.Path());
@@ -123,8 +155,9 @@ TEST(Program, SortsTheChosenFolderAgainAndAgain)
               L"Error!");
     ASSERT_TRUE(program.WaitForJobEnd());
 
-    program.CloseWindow();
+    program.Press(IDC_EXIT_BUTTON);
     EXPECT_EQ(program.WaitForExit(), 0);
+    EXPECT_FALSE(unpacked.PlantedDllRan()) << "during the run";
 }
 
 TEST(Program, ClosingDuringAJobLosesNoFile)

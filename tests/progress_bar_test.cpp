@@ -1,6 +1,7 @@
 #include "client_pixels.h"
 #include "main_dialog.h"
 #include "resource_ids.h"
+#include "system_dlls.h"
 
 #include <gtest/gtest.h>
 
@@ -17,8 +18,7 @@ INT_PTR CALLBACK PlainDialogProc(HWND, UINT message, WPARAM, LPARAM)
 // A dialog from the program's template, shown with its left edge at `left`.
 HWND ShowDialogAt(DLGPROC procedure, int left)
 {
-    INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_PROGRESS_CLASS};
-    InitCommonControlsEx(&classes);
+    RegisterProgressBarClass();
     HWND dialog = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_MAIN), nullptr,
                                      procedure, 0);
     SetWindowPos(dialog, HWND_TOP, left, 0, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
