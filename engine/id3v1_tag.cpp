@@ -31,12 +31,14 @@ void TrimTrailingSpaces(TagField& field)
     }
 }
 
-// Each byte stands for the character with the same code (ISO-8859-1).
-std::wstring BytesToText(const char* bytes)
+// Each byte stands for the character with the same code (ISO-8859-1). The
+// text ends at its first zero, and after the field's 30 bytes at the latest,
+// whatever a caller left in the terminator's place.
+std::wstring BytesToText(const TagField& field)
 {
     std::wstring text;
-    for (; *bytes; ++bytes)
-        text.push_back(static_cast<wchar_t>(static_cast<unsigned char>(*bytes)));
+    for (size_t index = 0; index < kFieldLength && field[index] != '\0'; ++index)
+        text.push_back(static_cast<wchar_t>(static_cast<unsigned char>(field[index])));
     return text;
 }
 
@@ -84,7 +86,7 @@ std::wstring MakeFolderName(TagField field, const std::wstring& defaultName)
     ReplaceReservedCharacters(field);
     TrimTrailingSpaces(field);
 
-    const std::wstring name = BytesToText(field.data());
+    const std::wstring name = BytesToText(field);
     if (name.empty() || name == L" ")
         return defaultName;
     return name;

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
 #include <windows.h>
 
 namespace {
@@ -56,6 +58,55 @@ TEST(MakeFolderName, BlankFieldsTakeTheDefault)
     for (const std::string& blank : blanks) {
         EXPECT_EQ(MakeFolderName(Field(blank), L"Unknown Album"), L"Unknown Album")
             << "field of " << blank.size() << " bytes";
+    }
+}
+
+// A byte of a random field: half the time one the rules treat specially.
+char RandomByte(std::mt19937& random)
+{
+    const char special[] = " \0.?/\\';*<>,|\":";
+    return random() % 2 ? special[random() % (sizeof special - 1)]
+                        : static_cast<char>(random() % 256);
+}
+
+// Every byte of the field random, the terminator's place included; a third
+// of the fields start with spaces, up to the whole blank pattern.
+TagField RandomField(std::mt19937& random)
+{
+    TagField field;
+    for (char& byte : field)
+        byte = RandomByte(random);
+    if (random() % 3 == 0)
+        std::fill_n(field.begin(), random() % 31, ' ');
+    return field;
+}
+
+TEST(MakeFolderName, AnyFieldsGiveUsableNamesExactlyTwoFoldersDown)
+{
+    std::mt19937 random(20261207);
+    const std::wstring chosen = L"C:\\Music\\Inbox";
+    for (int pair = 0; pair < 100000; ++pair) {
+        const std::wstring artist = MakeFolderName(RandomField(random), L"Unknown Artist");
+        const std::wstring album = MakeFolderName(RandomField(random), L"Unknown Album");
+        for (const std::wstring& name : {artist, album}) {
+            ASSERT_FALSE(name.empty()) << "pair " << pair;
+            ASSERT_LE(name.size(), 30u) << "pair " << pair;
+            ASSERT_NE(name, L" ") << "pair " << pair;
+            ASSERT_EQ(name.find_first_of(L"?/\\';*<>,|\":."), std::wstring::npos)
+                << "pair " << pair;
+        }
+
+        // Resolved as Windows resolves a path: still below the chosen folder,
+        // in exactly two folders.
+        const std::wstring destination = chosen + L"\\" + artist + L"\\" + album + L"\\song.mp3";
+        wchar_t resolved[MAX_PATH] = L"";
+        ASSERT_LT(GetFullPathNameW(destination.c_str(), MAX_PATH, resolved, nullptr),
+                  DWORD{MAX_PATH});
+        const std::wstring below = std::wstring(resolved).substr(chosen.size());
+        ASSERT_EQ(std::wstring(resolved).compare(0, chosen.size() + 1, chosen + L"\\"), 0)
+            << "pair " << pair;
+        ASSERT_EQ(std::count(below.begin(), below.end(), L'\\'), 3) << "pair " << pair;
+        ASSERT_EQ(below.substr(below.size() - 9), L"\\song.mp3") << "pair " << pair;
     }
 }
 
