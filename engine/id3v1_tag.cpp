@@ -86,7 +86,7 @@ std::wstring MakeFolderName(TagField field, const std::wstring& defaultName)
     ReplaceReservedCharacters(field);
     TrimTrailingSpaces(field);
 
-    const std::wstring name = BytesToText(field);
+    std::wstring name = BytesToText(field);
     if (name.empty() || name == L" ")
         return defaultName;
     return name;

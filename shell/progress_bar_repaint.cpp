@@ -3,6 +3,7 @@
 #include "client_pixels.h"
 
 #include <commctrl.h>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -162,7 +163,7 @@ LRESULT CALLBACK QuietProgressProc(HWND bar, UINT message, WPARAM wParam, LPARAM
 
 void RepaintProgressOnlyOnChange(HWND progressBar)
 {
-    auto* quiet = new QuietBar{};
+    auto quiet = std::make_unique<QuietBar>();
     quiet->plainProc = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(progressBar, GWLP_WNDPROC));
     quiet->position = PlainPosition(*quiet, progressBar);
     quiet->measuredSize = ClientSize(progressBar);
@@ -171,6 +172,6 @@ void RepaintProgressOnlyOnChange(HWND progressBar)
     if (!IsWindowVisible(progressBar))
         quiet->fillLength = MeasureFillLength(*quiet, progressBar, quiet->measuredSize,
                                               (quiet->measuredStyle & PBS_VERTICAL) != 0);
-    SetWindowLongPtrW(progressBar, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(quiet));
+    SetWindowLongPtrW(progressBar, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(quiet.release()));
     SetWindowLongPtrW(progressBar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(QuietProgressProc));
 }
