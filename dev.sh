@@ -17,7 +17,7 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 BUILD="$ROOT/build"
 DIST="$ROOT/dist"
 BUILD_PACKAGES=(cmake make g++-mingw-w64-x86-64-posix mingw-w64-tools googletest zip)
-WINE_PACKAGES=(wine64 wine xvfb netpbm x11-apps)
+WINE_PACKAGES=(wine64 wine xvfb)
 
 export WINEPREFIX="$BUILD/wineprefix"
 export WINEDEBUG=-all
@@ -192,7 +192,7 @@ sort_sample_unattended() {
     sample_tree "$sample" | sed 's/^/    /'
     local driver_status=0
     rm -f "$BUILD"/sample-*.png
-    wine "$BUILD/tests/sample_run.exe" "$sample" >"$driver_log" 2>&1 || driver_status=$?
+    wine "$BUILD/tests/sample_run.exe" "Z:${sample//\//\\}" >"$driver_log" 2>&1 || driver_status=$?
     echo "After the job:"
     sample_tree "$sample" | sed 's/^/    /'
     echo "Screenshots:"

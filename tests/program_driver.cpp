@@ -1,19 +1,18 @@
 #include "program_driver.h"
 
+#include "client_pixels.h"
+#include "png_file.h"
 #include "resource_ids.h"
 
 #include <gtest/gtest.h>
 
 #include <commctrl.h>
+#include <shlobj.h>
 
 namespace {
 
 const DWORD kTimeoutMs = 20000;
 const wchar_t kBrowserCaption[] = L"Browse for Folder";
-const int kBrowserTree = 14145;
-const int kBrowserSelectionEdit = 14149;
-// The tree's type-ahead gathers all characters typed within 450 ms.
-const DWORD kTypeAheadPauseMs = 600;
 const wchar_t kRestingCaption[] = L"MP3 Tunetidy Utility";
 
 // Asks the window itself: for a control of another process, GetWindowText
@@ -25,16 +24,6 @@ std::wstring TextOf(HWND window)
     SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_BLOCK,
                         kTimeoutMs, &length);
     return text;
-}
-
-// Wine's drive Z: is the Linux root.
-std::wstring LinuxPath(std::wstring windowsPath)
-{
-    windowsPath.erase(0, 2);
-    for (wchar_t& character : windowsPath)
-        if (character == L'\\')
-            character = L'/';
-    return windowsPath;
 }
 
 struct WindowSearch {
@@ -73,28 +62,6 @@ bool WaitUntilClosed(HWND window)
 }
 
 } // namespace
-
-void RunLinuxCommand(const std::wstring& shellCommand)
-{
-    // Wine cannot wait for a Linux process, so the command leaves a marker
-    // file when it is done.
-    static unsigned counter = 0;
-    const std::wstring marker = L"/tmp/tunetidy-command-" + std::to_wstring(GetCurrentProcessId()) +
-                                L"-" + std::to_wstring(++counter);
-    std::wstring commandLine = L"/bin/sh -c \"" + shellCommand + L"; : > " + marker + L"\"";
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    ASSERT_TRUE(CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                               nullptr, &startup, &process))
-        << "cannot run a Linux command";
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-
-    const std::wstring markerOnZ = L"Z:" + marker;
-    EXPECT_TRUE(WaitUntil([&] { return DeleteFileW(markerOnZ.c_str()) != FALSE; }))
-        << "a Linux command did not finish";
-}
 
 // One level above the tests.
 std::wstring BuildFolder()
@@ -188,11 +155,6 @@ std::wstring ProgramDriver::DismissMessageBox(const std::wstring& caption)
     return text;
 }
 
-std::wstring ProgramDriver::BrowserSelection(HWND browser) const
-{
-    return TextOf(GetDlgItem(browser, kBrowserSelectionEdit));
-}
-
 HWND ProgramDriver::OpenFolderBrowser()
 {
     Press(IDC_CHOOSE_DIR_BUTTON);
@@ -201,25 +163,88 @@ HWND ProgramDriver::OpenFolderBrowser()
     return browser;
 }
 
-void ProgramDriver::ChooseFolder(const std::vector<std::wstring>& namesBelowRoot)
+// Memory in the program's process, for messages whose parameters point to
+// data: another process's window reads them in its own address space.
+class ProgramMemory {
+public:
+    ProgramMemory(HANDLE process, size_t size)
+        : m_process(process), m_address(VirtualAllocEx(process, nullptr, size,
+                                                       MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE))
+    {
+    }
+    ~ProgramMemory() { VirtualFreeEx(m_process, m_address, 0, MEM_RELEASE); }
+    ProgramMemory(const ProgramMemory&) = delete;
+    ProgramMemory& operator=(const ProgramMemory&) = delete;
+
+    void* Address() const { return m_address; }
+    bool Write(const void* data, size_t size) const
+    {
+        return m_address && WriteProcessMemory(m_process, m_address, data, size, nullptr);
+    }
+    bool Read(void* data, size_t size) const
+    {
+        return m_address && ReadProcessMemory(m_process, m_address, data, size, nullptr);
+    }
+
+private:
+    HANDLE m_process;
+    void* m_address;
+};
+
+BOOL CALLBACK MatchTree(HWND window, LPARAM lParam)
+{
+    wchar_t className[32] = L"";
+    GetClassNameW(window, className, 32);
+    if (wcscmp(className, WC_TREEVIEWW) != 0)
+        return TRUE;
+    *reinterpret_cast<HWND*>(lParam) = window;
+    return FALSE;
+}
+
+std::wstring ProgramDriver::BrowserSelection(HWND browser) const
+{
+    HWND tree = nullptr;
+    EnumChildWindows(browser, MatchTree, reinterpret_cast<LPARAM>(&tree));
+    struct ItemText {
+        TVITEMW item;
+        wchar_t text[MAX_PATH];
+    };
+    const ProgramMemory memory(m_process.hProcess, sizeof(ItemText));
+    ItemText itemText = {};
+    itemText.item.mask = TVIF_TEXT;
+    itemText.item.hItem =
+        reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+    itemText.item.pszText = static_cast<ItemText*>(memory.Address())->text;
+    itemText.item.cchTextMax = MAX_PATH;
+    if (!tree || !memory.Write(&itemText, sizeof itemText) ||
+        !SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(memory.Address())) ||
+        !memory.Read(&itemText, sizeof itemText))
+        return L"";
+    return itemText.text;
+}
+
+bool ProgramDriver::ChooseFolder(const std::wstring& folder)
 {
     HWND browser = OpenFolderBrowser();
     if (!browser)
-        return;
-    // Keys are posted to the tree in order, so each one meets the tree as the
-    // keys before it left it, however long listing a folder takes.
-    HWND tree = GetDlgItem(browser, kBrowserTree);
-    PostMessageW(tree, WM_KEYDOWN, VK_DOWN, 1);
-    for (const std::wstring& name : namesBelowRoot) {
-        Sleep(kTypeAheadPauseMs);
-        PostMessageW(tree, WM_KEYDOWN, VK_RIGHT, 1);
-        for (wchar_t character : name)
-            PostMessageW(tree, WM_CHAR, character, 1);
-        ASSERT_TRUE(WaitUntil([&] { return BrowserSelection(browser) == name; }, 50))
-            << "the browser did not select " << std::string(name.begin(), name.end());
-    }
-    PostMessageW(browser, WM_COMMAND, IDOK, 0);
+        return false;
+    const size_t size = (folder.size() + 1) * sizeof(wchar_t);
+    const ProgramMemory path(m_process.hProcess, size);
+    EXPECT_TRUE(path.Write(folder.c_str(), size)) << "cannot hand the folder to the browser";
+    // The browser sometimes ignores the first selection it is given in a
+    // process (seen under Wine): it is given the folder until it shows it.
+    const std::wstring name = folder.substr(folder.find_last_of(L'\\') + 1);
+    const bool selected = WaitUntil(
+        [&] {
+            SendMessageW(browser, BFFM_SETSELECTIONW, TRUE,
+                         reinterpret_cast<LPARAM>(path.Address()));
+            return BrowserSelection(browser) == name;
+        },
+        100);
+    EXPECT_TRUE(selected) << "the browser did not select the folder";
+    PostMessageW(browser, WM_COMMAND, selected ? IDOK : IDCANCEL, 0);
     EXPECT_TRUE(WaitUntilClosed(browser)) << "the folder browser did not close";
+    return selected && FolderField() == folder;
 }
 
 void ProgramDriver::CancelFolderBrowser()
@@ -251,6 +276,22 @@ bool ProgramDriver::WaitForCaption(const std::wstring& caption)
     return WaitUntil([&] { return Caption() == caption; }, 1);
 }
 
+bool ProgramDriver::WaitForMovesPast(int position)
+{
+    const std::wstring moving = L"Moving MP3 files";
+    if (!WaitForCaption(moving))
+        return false;
+    HWND bar = GetDlgItem(m_dialog, IDC_PROGRESS_BAR);
+    bool reached = false;
+    WaitUntil(
+        [&] {
+            reached = SendMessageW(bar, PBM_GETPOS, 0, 0) >= position;
+            return reached || Caption() != moving;
+        },
+        1);
+    return reached;
+}
+
 bool ProgramDriver::WaitForJobEnd()
 {
     if (!WaitForCaption(kRestingCaption))
@@ -270,13 +311,23 @@ long ProgramDriver::WaitForExit()
 
 void ProgramDriver::SaveScreenshot(const std::wstring& fileName) const
 {
-    const std::wstring pngPath = LinuxPath(BuildFolder() + L"\\" + fileName);
+    // The screen as shown, cut to the dialog's frame.
+    HWND desktop = GetDesktopWindow();
+    RECT screen = {};
     RECT frame = {};
+    GetClientRect(desktop, &screen);
     GetWindowRect(m_dialog, &frame);
-    const std::wstring crop = L"pnmcut -left " + std::to_wstring(frame.left) + L" -top " +
-                              std::to_wstring(frame.top) + L" -width " +
-                              std::to_wstring(frame.right - frame.left) + L" -height " +
-                              std::to_wstring(frame.bottom - frame.top);
-    RunLinuxCommand(L"xwd -root -silent | xwdtopnm 2>/dev/null | " + crop + L" | pnmtopng > '" +
-                    pngPath + L"'");
+    IntersectRect(&frame, &frame, &screen);
+    const std::vector<DWORD> shown = ClientPixels(desktop, PixelSource::Screen);
+    std::vector<DWORD> pixels;
+    for (LONG y = frame.top; y < frame.bottom; ++y) {
+        const auto row = shown.begin() + y * screen.right;
+        pixels.insert(pixels.end(), row + frame.left, row + frame.right);
+    }
+
+    const std::wstring path = BuildFolder() + L"\\" + fileName;
+    const HRESULT result =
+        WritePng(path, frame.right - frame.left, frame.bottom - frame.top, pixels);
+    EXPECT_EQ(result, S_OK) << "cannot write the screenshot "
+                            << std::string(fileName.begin(), fileName.end());
 }

@@ -35,15 +35,19 @@ public:
     // and presses its OK button.
     std::wstring DismissMessageBox(const std::wstring& caption);
 
-    // Opens the folder browser and confirms the folder reached from "/" by
-    // typing the given names, one level each.
-    void ChooseFolder(const std::vector<std::wstring>& namesBelowRoot);
+    // Opens the folder browser, selects the given folder in it and confirms.
+    // Returns whether the dialog now shows that folder; a folder the browser
+    // would not select is not confirmed.
+    bool ChooseFolder(const std::wstring& folder);
     void CancelFolderBrowser();
 
     // Records every distinct caption from now until the caption, having left
     // the resting text, returns to it.
     std::vector<std::wstring> WatchJobCaptions();
     bool WaitForCaption(const std::wstring& caption);
+    // Waits for the job's moving pass to move the bar to `position`; false if
+    // the pass ends first.
+    bool WaitForMovesPast(int position);
     // Waits for the caption to return to rest, then for the job's last
     // messages, which follow it, so that the next OK meets an idle dialog.
     bool WaitForJobEnd();
@@ -51,18 +55,16 @@ public:
     // Waits for the process to end and returns its exit code, or -1 on time-out.
     long WaitForExit();
 
-    // Saves the dialog as shown on the X display to a PNG file beside
+    // Saves the dialog as shown on the screen to a PNG file beside
     // tunetidy.exe.
     void SaveScreenshot(const std::wstring& fileName) const;
 
 private:
     HWND WaitForWindow(const std::wstring& caption) const;
     HWND OpenFolderBrowser();
+    // The name of the folder selected in the browser's tree.
     std::wstring BrowserSelection(HWND browser) const;
 
     PROCESS_INFORMATION m_process = {};
     HWND m_dialog = nullptr;
 };
-
-// Runs a Linux shell command from this Wine process and waits for it to end.
-void RunLinuxCommand(const std::wstring& shellCommand);

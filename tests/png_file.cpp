@@ -1,0 +1,90 @@
+#include "png_file.h"
+
+#include <wincodec.h>
+
+namespace {
+
+// Holds one COM interface and releases it.
+template <typename Interface> class Com {
+public:
+    Com() = default;
+    ~Com()
+    {
+        if (m_pointer)
+            m_pointer->Release();
+    }
+    Com(const Com&) = delete;
+    Com& operator=(const Com&) = delete;
+
+    Interface* operator->() const { return m_pointer; }
+    Interface* Get() const { return m_pointer; }
+    Interface** Receive() { return &m_pointer; }
+    void** ReceiveVoid() { return reinterpret_cast<void**>(&m_pointer); }
+
+private:
+    Interface* m_pointer = nullptr;
+};
+
+// Every PNG encoder takes 24-bit blue, green, red.
+std::vector<BYTE> ToBgr(const std::vector<DWORD>& pixels)
+{
+    std::vector<BYTE> bytes;
+    bytes.reserve(pixels.size() * 3);
+    for (DWORD pixel : pixels) {
+        bytes.push_back(static_cast<BYTE>(pixel));
+        bytes.push_back(static_cast<BYTE>(pixel >> 8));
+        bytes.push_back(static_cast<BYTE>(pixel >> 16));
+    }
+    return bytes;
+}
+
+HRESULT Encode(const std::wstring& path, UINT width, UINT height, std::vector<BYTE>& bgr)
+{
+    Com<IWICImagingFactory> factory;
+    Com<IWICStream> stream;
+    Com<IWICBitmapEncoder> encoder;
+    Com<IWICBitmapFrameEncode> frame;
+    WICPixelFormatGUID format = GUID_WICPixelFormat24bppBGR;
+    HRESULT result = CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                                      IID_IWICImagingFactory, factory.ReceiveVoid());
+    if (SUCCEEDED(result))
+        result = factory->CreateStream(stream.Receive());
+    if (SUCCEEDED(result))
+        result = stream->InitializeFromFilename(path.c_str(), GENERIC_WRITE);
+    if (SUCCEEDED(result))
+        result = factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, encoder.Receive());
+    if (SUCCEEDED(result))
+        result = encoder->Initialize(stream.Get(), WICBitmapEncoderNoCache);
+    if (SUCCEEDED(result))
+        result = encoder->CreateNewFrame(frame.Receive(), nullptr);
+    if (SUCCEEDED(result))
+        result = frame->Initialize(nullptr);
+    if (SUCCEEDED(result))
+        result = frame->SetSize(width, height);
+    if (SUCCEEDED(result))
+        result = frame->SetPixelFormat(&format);
+    if (SUCCEEDED(result) && format != GUID_WICPixelFormat24bppBGR)
+        result = WINCODEC_ERR_UNSUPPORTEDPIXELFORMAT;
+    if (SUCCEEDED(result))
+        result = frame->WritePixels(height, width * 3, static_cast<UINT>(bgr.size()), bgr.data());
+    if (SUCCEEDED(result))
+        result = frame->Commit();
+    if (SUCCEEDED(result))
+        result = encoder->Commit();
+    return result;
+}
+
+} // namespace
+
+HRESULT WritePng(const std::wstring& path, UINT width, UINT height,
+                 const std::vector<DWORD>& pixels)
+{
+    if (width == 0 || height == 0 || pixels.size() != static_cast<size_t>(width) * height)
+        return E_INVALIDARG;
+    std::vector<BYTE> bgr = ToBgr(pixels);
+    const HRESULT initialised = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    const HRESULT result = Encode(path, width, height, bgr);
+    if (SUCCEEDED(initialised))
+        CoUninitialize();
+    return result;
+}
