@@ -283,10 +283,10 @@ PassResult Summarize(const std::vector<PassResult>& rounds)
 
 void PrintPass(const char* label, const PassResult& pass)
 {
-    std::printf("%-48s %7.0f files/s (%6.2f s), peak memory +%5.0f KiB = %4.0f bytes/file%s\n",
-                label, kTotalFiles / pass.seconds, pass.seconds, pass.memoryGrowth / 1024.0,
-                static_cast<double>(pass.memoryGrowth) / kTotalFiles,
-                pass.sorted ? "" : "  WRONG RESULT");
+    std::printf(
+        "%-48s %7.0f files/s (%6.2f s), peak memory +%5.0f KiB = %4.0f bytes/file%s\n", label,
+        kTotalFiles / pass.seconds, pass.seconds, static_cast<double>(pass.memoryGrowth) / 1024.0,
+        static_cast<double>(pass.memoryGrowth) / kTotalFiles, pass.sorted ? "" : "  WRONG RESULT");
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "resource_ids.h"
 
 #include <commctrl.h>
+#include <cwchar>
 #include <string>
 #include <vector>
 

@@ -102,7 +102,7 @@ unsigned JobRecorder::RunJob(const std::wstring& folder)
 {
     wcscpy_s(g_jobFolder, folder.c_str());
     g_mainDialog = m_window;
-    auto thread =
+    HANDLE thread =
         reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, SortWorker, nullptr, 0, nullptr));
     EXPECT_NE(thread, nullptr);
 

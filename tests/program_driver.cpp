@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <commctrl.h>
+#include <cstddef>
+#include <cwchar>
 #include <shlobj.h>
 
 namespace {
@@ -32,6 +34,8 @@ struct WindowSearch {
     HWND found;
 };
 
+// Captions match whatever their case: Windows captions the folder browser
+// "Browse For Folder", Wine "Browse for Folder".
 BOOL CALLBACK MatchWindow(HWND window, LPARAM lParam)
 {
     auto* search = reinterpret_cast<WindowSearch*>(lParam);
@@ -40,7 +44,7 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM lParam)
     wchar_t className[32] = L"";
     GetClassNameW(window, className, 32);
     if (processId == search->processId && wcscmp(className, L"#32770") == 0 &&
-        IsWindowVisible(window) && TextOf(window) == search->caption) {
+        IsWindowVisible(window) && _wcsicmp(TextOf(window).c_str(), search->caption) == 0) {
         search->found = window;
         return FALSE;
     }
@@ -90,7 +94,7 @@ ProgramDriver::ProgramDriver(const std::wstring& program)
     startup.cb = sizeof startup;
     std::wstring commandLine = L"\"" + program + L"\"";
     const std::wstring folder = program.substr(0, program.find_last_of(L'\\'));
-    if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                         folder.c_str(), &startup, &m_process)) {
         ADD_FAILURE() << "cannot start tunetidy.exe";
         return;
@@ -149,7 +153,7 @@ std::wstring ProgramDriver::DismissMessageBox(const std::wstring& caption)
         ADD_FAILURE() << "no message box appeared";
         return L"";
     }
-    const std::wstring text = TextOf(GetDlgItem(box, 0xFFFF));
+    std::wstring text = TextOf(GetDlgItem(box, 0xFFFF));
     PostMessageW(box, WM_COMMAND, IDOK, 0);
     EXPECT_TRUE(WaitUntilClosed(box)) << "the message box did not close";
     return text;
@@ -214,7 +218,8 @@ std::wstring ProgramDriver::BrowserSelection(HWND browser) const
     itemText.item.mask = TVIF_TEXT;
     itemText.item.hItem =
         reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
-    itemText.item.pszText = static_cast<ItemText*>(memory.Address())->text;
+    itemText.item.pszText =
+        reinterpret_cast<wchar_t*>(static_cast<char*>(memory.Address()) + offsetof(ItemText, text));
     itemText.item.cchTextMax = MAX_PATH;
     if (!tree || !memory.Write(&itemText, sizeof itemText) ||
         !SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(memory.Address())) ||
@@ -254,7 +259,7 @@ void ProgramDriver::CancelFolderBrowser()
     EXPECT_TRUE(WaitUntilClosed(browser)) << "the folder browser did not close";
 }
 
-std::vector<std::wstring> ProgramDriver::WatchJobCaptions()
+std::vector<std::wstring> ProgramDriver::WatchJobCaptions() const
 {
     const std::wstring resting = kRestingCaption;
     std::vector<std::wstring> captions;
@@ -271,7 +276,7 @@ std::vector<std::wstring> ProgramDriver::WatchJobCaptions()
     return captions;
 }
 
-bool ProgramDriver::WaitForCaption(const std::wstring& caption)
+bool ProgramDriver::WaitForCaption(const std::wstring& caption) const
 {
     return WaitUntil([&] { return Caption() == caption; }, 1);
 }
@@ -292,7 +297,7 @@ bool ProgramDriver::WaitForMovesPast(int position)
     return reached;
 }
 
-bool ProgramDriver::WaitForJobEnd()
+bool ProgramDriver::WaitForJobEnd() const
 {
     if (!WaitForCaption(kRestingCaption))
         return false;
@@ -300,7 +305,7 @@ bool ProgramDriver::WaitForJobEnd()
     return true;
 }
 
-long ProgramDriver::WaitForExit()
+long ProgramDriver::WaitForExit() const
 {
     if (WaitForSingleObject(m_process.hProcess, kTimeoutMs) != WAIT_OBJECT_0)
         return -1;
@@ -321,7 +326,7 @@ void ProgramDriver::SaveScreenshot(const std::wstring& fileName) const
     const std::vector<DWORD> shown = ClientPixels(desktop, PixelSource::Screen);
     std::vector<DWORD> pixels;
     for (LONG y = frame.top; y < frame.bottom; ++y) {
-        const auto row = shown.begin() + y * screen.right;
+        const auto row = shown.begin() + static_cast<ptrdiff_t>(y) * screen.right;
         pixels.insert(pixels.end(), row + frame.left, row + frame.right);
     }
 

@@ -43,17 +43,17 @@ public:
 
     // Records every distinct caption from now until the caption, having left
     // the resting text, returns to it.
-    std::vector<std::wstring> WatchJobCaptions();
-    bool WaitForCaption(const std::wstring& caption);
+    std::vector<std::wstring> WatchJobCaptions() const;
+    bool WaitForCaption(const std::wstring& caption) const;
     // Waits for the job's moving pass to move the bar to `position`; false if
     // the pass ends first.
     bool WaitForMovesPast(int position);
     // Waits for the caption to return to rest, then for the job's last
     // messages, which follow it, so that the next OK meets an idle dialog.
-    bool WaitForJobEnd();
+    bool WaitForJobEnd() const;
 
     // Waits for the process to end and returns its exit code, or -1 on time-out.
-    long WaitForExit();
+    long WaitForExit() const;
 
     // Saves the dialog as shown on the screen to a PNG file beside
     // tunetidy.exe.

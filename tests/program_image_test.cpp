@@ -69,8 +69,9 @@ public:
             if (nameOffset == 0 || nameOffset >= m_bytes.size())
                 break;
             std::string name(m_bytes.c_str() + nameOffset);
-            std::transform(name.begin(), name.end(), name.begin(),
-                           [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+            std::transform(name.begin(), name.end(), name.begin(), [](unsigned char character) {
+                return static_cast<char>(std::tolower(character));
+            });
             names.insert(name);
         }
         return names;

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <windows.h>
 
 namespace fs = std::filesystem;
@@ -16,7 +17,11 @@ TempFolder::TempFolder(const std::wstring& leafName, const std::wstring& parent)
     const fs::path path = (parent.empty() ? fs::temp_directory_path() : fs::path(parent)) / m_name;
     fs::remove_all(path);
     fs::create_directories(path);
-    m_path = path.wstring();
+    // The long form, which the folder browser returns: on Windows the
+    // temporary folder may be given in short 8.3 names.
+    wchar_t longPath[MAX_PATH] = L"";
+    const DWORD length = GetLongPathNameW(path.c_str(), longPath, MAX_PATH);
+    m_path = length > 0 && length < MAX_PATH ? longPath : path.wstring();
 }
 
 TempFolder::~TempFolder()
@@ -46,7 +51,7 @@ std::string MakeMp3(const std::string& tag, int seed)
 {
     std::string audio(300, '\0');
     for (size_t i = 0; i < audio.size(); ++i)
-        audio[i] = static_cast<char>((i * 7 + seed * 13) & 0xFF);
+        audio[i] = static_cast<char>((i * 7 + static_cast<size_t>(seed) * 13) & 0xFF);
     return audio + tag;
 }
 
