@@ -65,6 +65,44 @@ bool WaitUntilClosed(HWND window)
     return WaitUntil([window] { return !IsWindow(window); });
 }
 
+// Memory in the program's process, for messages whose parameters point to
+// data: another process's window reads them in its own address space.
+class ProgramMemory {
+public:
+    ProgramMemory(HANDLE process, size_t size)
+        : m_process(process), m_address(VirtualAllocEx(process, nullptr, size,
+                                                       MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE))
+    {
+    }
+    ~ProgramMemory() { VirtualFreeEx(m_process, m_address, 0, MEM_RELEASE); }
+    ProgramMemory(const ProgramMemory&) = delete;
+    ProgramMemory& operator=(const ProgramMemory&) = delete;
+
+    void* Address() const { return m_address; }
+    bool Write(const void* data, size_t size) const
+    {
+        return m_address && WriteProcessMemory(m_process, m_address, data, size, nullptr);
+    }
+    bool Read(void* data, size_t size) const
+    {
+        return m_address && ReadProcessMemory(m_process, m_address, data, size, nullptr);
+    }
+
+private:
+    HANDLE m_process;
+    void* m_address;
+};
+
+BOOL CALLBACK MatchTree(HWND window, LPARAM lParam)
+{
+    wchar_t className[32] = L"";
+    GetClassNameW(window, className, 32);
+    if (wcscmp(className, WC_TREEVIEWW) != 0)
+        return TRUE;
+    *reinterpret_cast<HWND*>(lParam) = window;
+    return FALSE;
+}
+
 } // namespace
 
 // One level above the tests.
@@ -167,44 +205,6 @@ HWND ProgramDriver::OpenFolderBrowser()
     return browser;
 }
 
-// Memory in the program's process, for messages whose parameters point to
-// data: another process's window reads them in its own address space.
-class ProgramMemory {
-public:
-    ProgramMemory(HANDLE process, size_t size)
-        : m_process(process), m_address(VirtualAllocEx(process, nullptr, size,
-                                                       MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE))
-    {
-    }
-    ~ProgramMemory() { VirtualFreeEx(m_process, m_address, 0, MEM_RELEASE); }
-    ProgramMemory(const ProgramMemory&) = delete;
-    ProgramMemory& operator=(const ProgramMemory&) = delete;
-
-    void* Address() const { return m_address; }
-    bool Write(const void* data, size_t size) const
-    {
-        return m_address && WriteProcessMemory(m_process, m_address, data, size, nullptr);
-    }
-    bool Read(void* data, size_t size) const
-    {
-        return m_address && ReadProcessMemory(m_process, m_address, data, size, nullptr);
-    }
-
-private:
-    HANDLE m_process;
-    void* m_address;
-};
-
-BOOL CALLBACK MatchTree(HWND window, LPARAM lParam)
-{
-    wchar_t className[32] = L"";
-    GetClassNameW(window, className, 32);
-    if (wcscmp(className, WC_TREEVIEWW) != 0)
-        return TRUE;
-    *reinterpret_cast<HWND*>(lParam) = window;
-    return FALSE;
-}
-
 std::wstring ProgramDriver::BrowserSelection(HWND browser) const
 {
     HWND tree = nullptr;
@@ -281,7 +281,7 @@ bool ProgramDriver::WaitForCaption(const std::wstring& caption) const
     return WaitUntil([&] { return Caption() == caption; }, 1);
 }
 
-bool ProgramDriver::WaitForMovesPast(int position)
+bool ProgramDriver::WaitForMovesPast(int position) const
 {
     const std::wstring moving = L"Moving MP3 files";
     if (!WaitForCaption(moving))

@@ -10,11 +10,12 @@ std::wstring BuiltProgram();
 // The folder that holds tunetidy.exe and the tests' own build products.
 std::wstring BuildFolder();
 
+// Whether this process runs under Wine rather than on Windows itself.
 bool RunningUnderWine();
 
 // Starts the real tunetidy.exe and drives it from outside, as a person would:
-// buttons are pressed and keys typed with posted messages, and texts are read
-// back with window messages.
+// buttons are pressed with posted messages, the folder browser is handed the
+// folder to select, and texts are read back with window messages.
 class ProgramDriver {
 public:
     // Starts the given copy of the program, by default the one built, from
@@ -47,7 +48,7 @@ public:
     bool WaitForCaption(const std::wstring& caption) const;
     // Waits for the job's moving pass to move the bar to `position`; false if
     // the pass ends first.
-    bool WaitForMovesPast(int position);
+    bool WaitForMovesPast(int position) const;
     // Waits for the caption to return to rest, then for the job's last
     // messages, which follow it, so that the next OK meets an idle dialog.
     bool WaitForJobEnd() const;

@@ -9,12 +9,12 @@
 
 namespace fs = std::filesystem;
 
-TempFolder::TempFolder(const std::wstring& leafName, const std::wstring& parent)
+TempFolder::TempFolder(const std::wstring& leafName)
 {
     static unsigned counter = 0;
-    m_name = leafName + L"-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-             std::to_wstring(++counter);
-    const fs::path path = (parent.empty() ? fs::temp_directory_path() : fs::path(parent)) / m_name;
+    const fs::path path =
+        fs::temp_directory_path() / (leafName + L"-" + std::to_wstring(GetCurrentProcessId()) +
+                                     L"-" + std::to_wstring(++counter));
     fs::remove_all(path);
     fs::create_directories(path);
     // The long form, which the folder browser returns: on Windows the

@@ -3,22 +3,19 @@
 #include <set>
 #include <string>
 
-// A fresh, uniquely named folder below `parent` (by default the temporary
-// folder), removed with everything in it when the object goes.
+// A fresh, uniquely named folder in the temporary folder, removed with
+// everything in it when the object goes.
 class TempFolder {
 public:
-    explicit TempFolder(const std::wstring& leafName = L"tunetidy",
-                        const std::wstring& parent = std::wstring());
+    explicit TempFolder(const std::wstring& leafName = L"tunetidy");
     ~TempFolder();
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
 
     const std::wstring& Path() const { return m_path; }
-    const std::wstring& Name() const { return m_name; }
     std::wstring operator/(const std::wstring& relative) const;
 
 private:
-    std::wstring m_name;
     std::wstring m_path;
 };
 
