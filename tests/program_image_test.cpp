@@ -18,7 +18,7 @@ const std::set<std::string> kKnownDlls = {
     "ole32.dll",    "oleaut32.dll", "shell32.dll", "shlwapi.dll",  "user32.dll",
 };
 
-// The shipped program's file, read as Windows maps it.
+// The shipped program's file, its image addresses turned into file offsets.
 class ProgramImage {
 public:
     explicit ProgramImage(std::string bytes) : m_bytes(std::move(bytes)) {}
