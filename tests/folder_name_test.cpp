@@ -102,9 +102,9 @@ TEST(MakeFolderName, AnyFieldsGiveUsableNamesExactlyTwoFoldersDown)
         wchar_t resolved[MAX_PATH] = L"";
         ASSERT_LT(GetFullPathNameW(destination.c_str(), MAX_PATH, resolved, nullptr),
                   DWORD{MAX_PATH});
-        const std::wstring below = std::wstring(resolved).substr(chosen.size());
-        ASSERT_EQ(std::wstring(resolved).compare(0, chosen.size() + 1, chosen + L"\\"), 0)
-            << "pair " << pair;
+        const std::wstring path = resolved;
+        ASSERT_EQ(path.compare(0, chosen.size() + 1, chosen + L"\\"), 0) << "pair " << pair;
+        const std::wstring below = path.substr(chosen.size());
         ASSERT_EQ(std::count(below.begin(), below.end(), L'\\'), 3) << "pair " << pair;
         ASSERT_EQ(below.substr(below.size() - 9), L"\\song.mp3") << "pair " << pair;
     }

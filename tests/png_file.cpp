@@ -1,29 +1,9 @@
 #include "png_file.h"
 
 #include <wincodec.h>
+#include <wrl/client.h>
 
 namespace {
-
-// Holds one COM interface and releases it.
-template <typename Interface> class Com {
-public:
-    Com() = default;
-    ~Com()
-    {
-        if (m_pointer)
-            m_pointer->Release();
-    }
-    Com(const Com&) = delete;
-    Com& operator=(const Com&) = delete;
-
-    Interface* operator->() const { return m_pointer; }
-    Interface* Get() const { return m_pointer; }
-    Interface** Receive() { return &m_pointer; }
-    void** ReceiveVoid() { return reinterpret_cast<void**>(&m_pointer); }
-
-private:
-    Interface* m_pointer = nullptr;
-};
 
 // Every PNG encoder takes 24-bit blue, green, red.
 std::vector<BYTE> ToBgr(const std::vector<DWORD>& pixels)
@@ -40,23 +20,23 @@ std::vector<BYTE> ToBgr(const std::vector<DWORD>& pixels)
 
 HRESULT Encode(const std::wstring& path, UINT width, UINT height, std::vector<BYTE>& bgr)
 {
-    Com<IWICImagingFactory> factory;
-    Com<IWICStream> stream;
-    Com<IWICBitmapEncoder> encoder;
-    Com<IWICBitmapFrameEncode> frame;
+    Microsoft::WRL::ComPtr<IWICImagingFactory> factory;
+    Microsoft::WRL::ComPtr<IWICStream> stream;
+    Microsoft::WRL::ComPtr<IWICBitmapEncoder> encoder;
+    Microsoft::WRL::ComPtr<IWICBitmapFrameEncode> frame;
     WICPixelFormatGUID format = GUID_WICPixelFormat24bppBGR;
     HRESULT result = CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
-                                      IID_IWICImagingFactory, factory.ReceiveVoid());
+                                      IID_PPV_ARGS(&factory));
     if (SUCCEEDED(result))
-        result = factory->CreateStream(stream.Receive());
+        result = factory->CreateStream(&stream);
     if (SUCCEEDED(result))
         result = stream->InitializeFromFilename(path.c_str(), GENERIC_WRITE);
     if (SUCCEEDED(result))
-        result = factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, encoder.Receive());
+        result = factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, &encoder);
     if (SUCCEEDED(result))
         result = encoder->Initialize(stream.Get(), WICBitmapEncoderNoCache);
     if (SUCCEEDED(result))
-        result = encoder->CreateNewFrame(frame.Receive(), nullptr);
+        result = encoder->CreateNewFrame(&frame, nullptr);
     if (SUCCEEDED(result))
         result = frame->Initialize(nullptr);
     if (SUCCEEDED(result))

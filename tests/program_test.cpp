@@ -86,7 +86,8 @@ public:
     DllBesideProgramPreferred()
     {
         if (RunningUnderWine()) {
-            EXPECT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, kOverrides, L"comctl32", REG_SZ,
+            const std::wstring overrides = std::wstring(kAppDefaults) + L"\\DllOverrides";
+            EXPECT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, overrides.c_str(), L"comctl32", REG_SZ,
                                       L"native,builtin", sizeof L"native,builtin"),
                       ERROR_SUCCESS);
         }
@@ -99,8 +100,6 @@ public:
 
 private:
     static constexpr const wchar_t* kAppDefaults = L"Software\\Wine\\AppDefaults\\tunetidy.exe";
-    static constexpr const wchar_t* kOverrides =
-        L"Software\\Wine\\AppDefaults\\tunetidy.exe\\DllOverrides";
 };
 
 TEST(Program, SortsTheChosenFolderAgainAndAgainWhateverLiesBesideIt)
