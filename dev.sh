@@ -286,11 +286,13 @@ write_windows_text() {
     sed 's/$/\r/' >"$1"
 }
 
-print_size() {
+# Prints a file's size against its goal; false when it is over.
+check_size() {
     local file=$1 goal=$2 size
     size=$(stat -c %s "$file")
     printf '    %-36s %9d bytes (goal: at most %d) %s\n' "$(basename "$file")" "$size" "$goal" \
         "$([ "$size" -le "$goal" ] && echo ok || echo OVER)"
+    [ "$size" -le "$goal" ]
 }
 
 command_release() {
@@ -319,10 +321,13 @@ command_release() {
     (cd "$staging" && sha256sum tunetidy.exe) >>"$DIST/SHA256SUMS"
 
     echo "Release $version in $DIST:"
-    print_size "$staging/tunetidy.exe" 1000000
-    print_size "$DIST/$name.zip" 600000
+    # The promise to users: a single file under 1 MiB.
+    local sizes_ok=true
+    check_size "$staging/tunetidy.exe" 1048576 || sizes_ok=false
+    check_size "$DIST/$name.zip" 600000 || sizes_ok=false
     echo "    tunetidy.exe.debug: the program's debug information, outside the zip"
     sed 's/^/    SHA256SUMS: /' "$DIST/SHA256SUMS"
+    $sizes_ok || fail "the release is larger than its goals"
 }
 
 # Makes the release here and in a fresh clone in another folder, and fails

@@ -26,6 +26,17 @@ HWND ShowDialogAt(DLGPROC procedure, int left)
     return dialog;
 }
 
+// Paints of the program's bar, counted in front of everything the program put
+// there, its own painting included.
+WNDPROC g_programBarProc;
+int g_programBarPaints;
+
+LRESULT CALLBACK CountPaints(HWND bar, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    g_programBarPaints += message == WM_PAINT;
+    return CallWindowProcW(g_programBarProc, bar, message, wParam, lParam);
+}
+
 void PumpMessages()
 {
     MSG message;
@@ -42,6 +53,8 @@ protected:
           m_plain(GetDlgItem(m_plainDialog, IDC_PROGRESS_BAR)),
           m_program(GetDlgItem(m_programDialog, IDC_PROGRESS_BAR))
     {
+        g_programBarProc = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrW(m_program, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountPaints)));
         PumpMessages();
     }
     ~ProgressBars() override
@@ -112,6 +125,23 @@ private:
 TEST_F(ProgressBars, ProgramBarShowsAndAnswersExactlyWhatAPlainBarDoes)
 {
     ASSERT_TRUE(m_plainDialog && m_programDialog);
+    // Measured before it was shown, the bar opens empty, as a plain bar does.
+    ExpectSamePicture("opening");
+
+    // A pass of far more positions than pixels, with nothing querying the bar
+    // between them, paints at most twice per half pixel of the bar's length.
+    const int kLongPass = 20000;
+    const int paintsBefore = g_programBarPaints;
+    SendMessageW(m_program, PBM_SETRANGE32, 0, kLongPass);
+    for (int i = 0; i < kLongPass; ++i)
+        SendMessageW(m_program, PBM_SETPOS, i, 0);
+    RECT client = {};
+    GetClientRect(m_program, &client);
+    EXPECT_LE(g_programBarPaints - paintsBefore, 4 * client.right + 2);
+    SendMessageW(m_plain, PBM_SETRANGE32, 0, kLongPass);
+    SendMessageW(m_plain, PBM_SETPOS, kLongPass - 1, 0);
+    PumpMessages();
+    ExpectSamePicture("a long pass");
 
     SendPass(3);
     // Far more positions than pixels; some twice in a row.
