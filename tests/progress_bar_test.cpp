@@ -26,20 +26,17 @@ HWND ShowDialogAt(DLGPROC procedure, int left)
     return dialog;
 }
 
-// Paints of the program's bar, counted in front of everything the program put
-// there, its own painting included.
-WNDPROC g_programBarProc;
+// The program's dialog procedure, recording what the bar itself holds as soon
+// as the program has measured it, and counting the bar's paints from then on.
+int g_positionAfterMeasuring = -1;
 int g_programBarPaints;
+WNDPROC g_programBarProc;
 
 LRESULT CALLBACK CountPaints(HWND bar, UINT message, WPARAM wParam, LPARAM lParam)
 {
     g_programBarPaints += message == WM_PAINT;
     return CallWindowProcW(g_programBarProc, bar, message, wParam, lParam);
 }
-
-// The program's dialog procedure, and what the bar itself holds as soon as the
-// program has measured it, before any other message reaches it.
-int g_positionAfterMeasuring = -1;
 
 INT_PTR CALLBACK ProgramDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -49,6 +46,8 @@ INT_PTR CALLBACK ProgramDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
         const auto plainProc = reinterpret_cast<WNDPROC>(GetClassLongPtrW(bar, GCLP_WNDPROC));
         g_positionAfterMeasuring =
             static_cast<int>(CallWindowProcW(plainProc, bar, PBM_GETPOS, 0, 0));
+        g_programBarProc = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrW(bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountPaints)));
     }
     return result;
 }
@@ -69,8 +68,6 @@ protected:
           m_plain(GetDlgItem(m_plainDialog, IDC_PROGRESS_BAR)),
           m_program(GetDlgItem(m_programDialog, IDC_PROGRESS_BAR))
     {
-        g_programBarProc = reinterpret_cast<WNDPROC>(
-            SetWindowLongPtrW(m_program, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountPaints)));
         PumpMessages();
     }
     ~ProgressBars() override
@@ -141,21 +138,20 @@ private:
 TEST_F(ProgressBars, ProgramBarShowsAndAnswersExactlyWhatAPlainBarDoes)
 {
     ASSERT_TRUE(m_plainDialog && m_programDialog);
-    // Measuring left the bar at its own position.
-    EXPECT_EQ(g_positionAfterMeasuring, 0);
-    ExpectSamePicture("opening");
+    EXPECT_EQ(g_positionAfterMeasuring, 0) << "measuring left the bar at another position";
 
-    // A pass of far more positions than pixels, with nothing querying the bar
-    // between them, paints at most twice per half pixel of the bar's length.
+    // A long pass with nothing querying the bar between positions paints at
+    // most twice per half pixel of the bar's length, and ends on the right
+    // picture.
     const int kLongPass = 20000;
     const int paintsBefore = g_programBarPaints;
-    SendMessageW(m_program, PBM_SETRANGE32, 0, kLongPass);
+    for (HWND bar : {m_program, m_plain})
+        SendMessageW(bar, PBM_SETRANGE32, 0, kLongPass);
     for (int i = 0; i < kLongPass; ++i)
         SendMessageW(m_program, PBM_SETPOS, i, 0);
     RECT client = {};
     GetClientRect(m_program, &client);
     EXPECT_LE(g_programBarPaints - paintsBefore, 4 * client.right + 2);
-    SendMessageW(m_plain, PBM_SETRANGE32, 0, kLongPass);
     SendMessageW(m_plain, PBM_SETPOS, kLongPass - 1, 0);
     PumpMessages();
     ExpectSamePicture("a long pass");
