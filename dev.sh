@@ -6,7 +6,7 @@
 #   ./dev.sh run            build and sort a sample folder with tunetidy.exe
 #   ./dev.sh test           build and run every test on a virtual display
 #   ./dev.sh bench          build and run the engine benchmark on a virtual display
-#   ./dev.sh release        build the release zip and its checksums into dist/
+#   ./dev.sh release        build the release zip, checksums and winget manifests
 #   ./dev.sh release-check  make the release here and in a fresh clone; compare
 #   ./dev.sh lint           build with clang; clang-tidy, shellcheck, actionlint
 #   ./dev.sh version        print the release version
