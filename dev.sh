@@ -312,7 +312,10 @@ check_size() {
 # repository that TUNETIDY_REPOSITORY_URL names (the release workflow sets it),
 # a placeholder otherwise.
 WINGET_PACKAGE=Tunetidy.Tunetidy
-WINGET_SCHEMA=1.12.0
+# The newest schema that both the winget on the forge's Windows images and
+# winget's community repository accept: a winget that does not know a
+# manifest's schema warns, and its validation fails.
+WINGET_SCHEMA=1.10.0
 write_winget_manifests() {
     local version=$1 zip=$2 folder="$DIST/winget"
     local repository=${TUNETIDY_REPOSITORY_URL:-https://github.com/OWNER/REPOSITORY}
