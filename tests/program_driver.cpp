@@ -162,9 +162,14 @@ HWND ProgramDriver::WaitForWindow(const std::wstring& caption) const
     return search.found;
 }
 
+// As the window manager keeps it: no message waits behind the job's progress
+// messages on the program's user-interface thread, so a watcher sees each
+// caption for as long as it stands.
 std::wstring ProgramDriver::Caption() const
 {
-    return TextOf(m_dialog);
+    wchar_t caption[256] = L"";
+    GetWindowTextW(m_dialog, caption, 256);
+    return caption;
 }
 
 std::wstring ProgramDriver::FolderField() const
@@ -286,11 +291,16 @@ bool ProgramDriver::WaitForMovesPast(int position) const
     const std::wstring moving = L"Moving MP3 files";
     if (!WaitForCaption(moving))
         return false;
+    // Until the pass sets its first position, the bar still stands where the
+    // planning pass left it.
     HWND bar = GetDlgItem(m_dialog, IDC_PROGRESS_BAR);
+    bool started = false;
     bool reached = false;
     WaitUntil(
         [&] {
-            reached = SendMessageW(bar, PBM_GETPOS, 0, 0) >= position;
+            const LRESULT current = SendMessageW(bar, PBM_GETPOS, 0, 0);
+            started = started || current < position;
+            reached = started && current >= position;
             return reached || Caption() != moving;
         },
         1);

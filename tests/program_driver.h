@@ -43,7 +43,8 @@ public:
     void CancelFolderBrowser();
 
     // Records every distinct caption from now until the caption, having left
-    // the resting text, returns to it.
+    // the resting text, returns to it, reading it without pause: a caption is
+    // seen when its pass of the job outlasts one read.
     std::vector<std::wstring> WatchJobCaptions() const;
     bool WaitForCaption(const std::wstring& caption) const;
     // Waits for the job's moving pass to move the bar to `position`; false if
