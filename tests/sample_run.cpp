@@ -39,6 +39,6 @@ int main(int argc, char** argv)
     wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &count);
     if (arguments && count > 1)
         g_folder = arguments[count - 1];
-    LocalFree(arguments);
+    LocalFree(static_cast<HLOCAL>(arguments));
     return RUN_ALL_TESTS();
 }
