@@ -37,6 +37,15 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 
 log() { printf '==> %s\n' "$*" >&2; }
 
+# Wine's server. Debian 12 and 13 link it into /usr/bin; unstable keeps it
+# only beside Wine's own libraries, where the wine launcher finds it.
+wineserver() {
+    local server
+    server=$(type -P wineserver || compgen -G '/usr/lib/*/wine/wineserver' || true)
+    [ -n "$server" ] || fail "Wine's wineserver is missing"
+    "${server%%$'\n'*}" "$@"
+}
+
 # One line that says what went wrong, and a non-zero exit.
 fail() {
     echo "dev.sh ${COMMAND:-}: $*" >&2
