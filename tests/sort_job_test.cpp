@@ -25,8 +25,7 @@ protected:
 
     void ExpectBytes(const std::wstring& relativePath, const std::wstring& originalName)
     {
-        EXPECT_EQ(ReadBytes(folder / relativePath), m_bytes[originalName])
-            << std::filesystem::path(relativePath).string();
+        EXPECT_EQ(ReadBytes(folder / relativePath), m_bytes[originalName]) << relativePath;
     }
 
     TempFolder folder;

@@ -3,11 +3,12 @@
 #include <set>
 #include <string>
 
-// A fresh, uniquely named folder in the temporary folder, removed with
-// everything in it when the object goes.
+// A fresh, uniquely named folder in `parent` (by default the temporary
+// folder), removed with everything in it when the object goes.
 class TempFolder {
 public:
-    explicit TempFolder(const std::wstring& leafName = L"tunetidy");
+    explicit TempFolder(const std::wstring& leafName = L"tunetidy",
+                        const std::wstring& parent = L"");
     ~TempFolder();
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
@@ -26,8 +27,11 @@ std::string MakeTag(const std::string& artist, const std::string& album, char pa
 // An MP3-like file: some audio bytes that depend on `seed`, followed by `tag`.
 std::string MakeMp3(const std::string& tag, int seed = 0);
 
+// These take full paths of any length, beyond MAX_PATH too, as a user's files
+// may have: other programs can make them.
 void WriteBytes(const std::wstring& path, const std::string& bytes);
 std::string ReadBytes(const std::wstring& path);
+// Makes the folder and every missing folder above it.
 void MakeFolder(const std::wstring& path);
 
 // Every file and folder below `root`, as relative paths with '/' separators;
