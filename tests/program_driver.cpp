@@ -51,7 +51,10 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM lParam)
     return TRUE;
 }
 
-// Polls `done` every `pollMs` until it holds or the time-out passes.
+// Polls `done` every `pollMs` until it holds or the time-out passes. A poll
+// every 0 ms only gives up the rest of the thread's time slice: a sleep of
+// 1 ms may last a whole timer tick on Windows (15.6 ms unless the process
+// asks for a finer one), long enough to miss a short pass of a job.
 template <typename Condition> bool WaitUntil(Condition done, DWORD pollMs = 10)
 {
     for (DWORD start = GetTickCount(); GetTickCount() - start < kTimeoutMs; Sleep(pollMs))
@@ -92,6 +95,26 @@ private:
     HANDLE m_process;
     void* m_address;
 };
+
+// Text in the program's memory, up to its terminator or MAX_PATH characters,
+// read a page at a time: the page after the text may not be readable.
+std::wstring ReadProgramText(HANDLE process, const wchar_t* address)
+{
+    const size_t kPage = 4096;
+    std::wstring text;
+    while (text.size() < MAX_PATH) {
+        const auto at = reinterpret_cast<uintptr_t>(address + text.size());
+        wchar_t chunk[kPage / sizeof(wchar_t)] = {};
+        const size_t bytes = kPage - at % kPage;
+        if (!ReadProcessMemory(process, reinterpret_cast<const void*>(at), chunk, bytes, nullptr))
+            return L"";
+        const size_t length = wcsnlen(chunk, bytes / sizeof(wchar_t));
+        text.append(chunk, length);
+        if (length < bytes / sizeof(wchar_t))
+            return text;
+    }
+    return text;
+}
 
 BOOL CALLBACK MatchTree(HWND window, LPARAM lParam)
 {
@@ -230,7 +253,9 @@ std::wstring ProgramDriver::BrowserSelection(HWND browser) const
         !SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(memory.Address())) ||
         !memory.Read(&itemText, sizeof itemText))
         return L"";
-    return itemText.text;
+    // A tree view may answer with a pointer to text of its own instead of
+    // filling the buffer it was given.
+    return ReadProgramText(m_process.hProcess, itemText.item.pszText);
 }
 
 bool ProgramDriver::ChooseFolder(const std::wstring& folder)
@@ -283,7 +308,7 @@ std::vector<std::wstring> ProgramDriver::WatchJobCaptions() const
 
 bool ProgramDriver::WaitForCaption(const std::wstring& caption) const
 {
-    return WaitUntil([&] { return Caption() == caption; }, 1);
+    return WaitUntil([&] { return Caption() == caption; }, 0);
 }
 
 bool ProgramDriver::WaitForMovesPast(int position) const
@@ -303,16 +328,17 @@ bool ProgramDriver::WaitForMovesPast(int position) const
             reached = started && current >= position;
             return reached || Caption() != moving;
         },
-        1);
+        0);
     return reached;
 }
 
 bool ProgramDriver::WaitForJobEnd() const
 {
-    if (!WaitForCaption(kRestingCaption))
-        return false;
-    Sleep(300);
-    return true;
+    // The job empties the bar right after it puts the resting caption back,
+    // and then only tells the dialog that it is done.
+    HWND bar = GetDlgItem(m_dialog, IDC_PROGRESS_BAR);
+    return WaitForCaption(kRestingCaption) &&
+           WaitUntil([bar] { return SendMessageW(bar, PBM_GETPOS, 0, 0) == 0; }, 0);
 }
 
 long ProgramDriver::WaitForExit() const
@@ -343,6 +369,5 @@ void ProgramDriver::SaveScreenshot(const std::wstring& fileName) const
     const std::wstring path = BuildFolder() + L"\\" + fileName;
     const HRESULT result =
         WritePng(path, frame.right - frame.left, frame.bottom - frame.top, pixels);
-    EXPECT_EQ(result, S_OK) << "cannot write the screenshot "
-                            << std::string(fileName.begin(), fileName.end());
+    EXPECT_EQ(result, S_OK) << "cannot write the screenshot " << fileName;
 }

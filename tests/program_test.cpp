@@ -44,6 +44,14 @@ TEST(Program, GuidesAFirstTimeUser)
     EXPECT_EQ(program.WaitForExit(), 0);
 }
 
+// A music folder in the build folder: the folder browser surely reaches it,
+// which it might not through the hidden AppData folder that holds the
+// temporary folder on Windows.
+TempFolder MusicFolder()
+{
+    return TempFolder(L"tunetidy-e2e", BuildFolder());
+}
+
 // Enough songs for every phase of a job to stay in the caption for many polls.
 const int kSongsPerJob = 200;
 
@@ -104,7 +112,7 @@ private:
 
 TEST(Program, SortsTheChosenFolderAgainAndAgainWhateverLiesBesideIt)
 {
-    TempFolder music(L"tunetidy-e2e");
+    TempFolder music = MusicFolder();
     AddSongs(music, L"first", "Artist");
     WriteBytes(music / L"untagged.mp3", std::string(400, 'u'));
     MakeFolder(music / L"other");
@@ -153,7 +161,7 @@ TEST(Program, SortsTheChosenFolderAgainAndAgainWhateverLiesBesideIt)
 
 TEST(Program, ClosingDuringAJobLosesNoFile)
 {
-    TempFolder music(L"tunetidy-e2e");
+    TempFolder music = MusicFolder();
     std::vector<std::string> contents;
     for (int i = 0; i < 1500; ++i) {
         contents.push_back(MakeMp3(MakeTag("Artist", "Album " + std::to_string(i % 30)), i));
