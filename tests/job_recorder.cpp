@@ -86,16 +86,20 @@ LRESULT CALLBACK JobRecorder::RecordingProc(HWND window, UINT message, WPARAM wP
 
 void JobRecorder::DismissErrorBox()
 {
+    // A box is found as soon as it exists; its text is there once it shows.
     HWND box = FindWindowW(L"#32770", kErrorBoxCaption);
-    if (!box)
+    if (!box || !IsWindowVisible(box))
         return;
     wchar_t text[100] = L"";
     GetDlgItemTextW(box, 0xFFFF, text, 100);
     m_events.push_back(std::wstring(L"message box \"") + text + L"\"");
     // Wait for the box to go so that it is recorded once.
     SendMessageW(box, WM_COMMAND, IDOK, 0);
-    while (IsWindow(box))
-        Sleep(10);
+    for (const DWORD start = GetTickCount(); IsWindow(box); Sleep(10))
+        if (GetTickCount() - start > kJobTimeoutMs) {
+            ADD_FAILURE() << "the error box did not close";
+            return;
+        }
 }
 
 unsigned JobRecorder::RunJob(const std::wstring& folder)

@@ -139,6 +139,13 @@ TEST_F(ProgressBars, ProgramBarShowsAndAnswersExactlyWhatAPlainBarDoes)
 {
     ASSERT_TRUE(m_plainDialog && m_programDialog);
     EXPECT_EQ(g_positionAfterMeasuring, 0) << "measuring left the bar at another position";
+    // The program measures its bar from the bar's own drawing into memory.
+    SendMessageW(m_plain, PBM_SETRANGE32, 0, 1);
+    SendMessageW(m_plain, PBM_SETPOS, 1, 0);
+    const std::vector<DWORD> full = ClientPixels(m_plain, PixelSource::WindowDrawing);
+    SendMessageW(m_plain, PBM_SETPOS, 0, 0);
+    ASSERT_NE(full, ClientPixels(m_plain, PixelSource::WindowDrawing))
+        << "this bar draws nothing into memory (WM_PRINTCLIENT): its fill cannot be measured";
 
     // A long pass with nothing querying the bar between positions paints at
     // most twice per half pixel of the bar's length, and ends on the right
