@@ -267,7 +267,7 @@ command_test() {
     build
     start_session
     map_scratch_drive
-    ctest --test-dir "$BUILD" --output-on-failure --timeout 300
+    ctest --test-dir "$BUILD" --output-on-failure
 }
 
 command_bench() {
