@@ -103,10 +103,10 @@ std::wstring ReadProgramText(HANDLE process, const wchar_t* address)
     const size_t kPage = 4096;
     std::wstring text;
     while (text.size() < MAX_PATH) {
-        const auto at = reinterpret_cast<uintptr_t>(address + text.size());
+        const auto start = reinterpret_cast<uintptr_t>(address + text.size());
         wchar_t chunk[kPage / sizeof(wchar_t)] = {};
-        const size_t bytes = kPage - at % kPage;
-        if (!ReadProcessMemory(process, reinterpret_cast<const void*>(at), chunk, bytes, nullptr))
+        const size_t bytes = kPage - start % kPage;
+        if (!ReadProcessMemory(process, reinterpret_cast<const void*>(start), chunk, bytes, nullptr))
             return L"";
         const size_t length = wcsnlen(chunk, bytes / sizeof(wchar_t));
         text.append(chunk, length);
