@@ -39,9 +39,14 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
     }
     ShowWindow(dialog, showCommand);
 
-    // No IsDialogMessage: the dialog takes no keyboard navigation.
+    // The dialog manager sees every message first, so that the dialog answers
+    // the keyboard as every dialog does: Tab and Shift+Tab move the focus
+    // through its tab stops, Space presses the focused button, and Enter the
+    // focused button or else OK, the default one.
     MSG message = {};
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        if (IsDialogMessageW(dialog, &message))
+            continue;
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }

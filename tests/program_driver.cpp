@@ -225,9 +225,40 @@ std::wstring ProgramDriver::DismissMessageBox(const std::wstring& caption)
     return text;
 }
 
-HWND ProgramDriver::OpenFolderBrowser()
+void ProgramDriver::TypeKey(WORD key, WORD modifier)
 {
-    Press(IDC_CHOOSE_DIR_BUTTON);
+    SetForegroundWindow(m_dialog);
+    std::vector<INPUT> inputs;
+    auto add = [&inputs](WORD virtualKey, DWORD flags) {
+        INPUT input = {};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = virtualKey;
+        input.ki.dwFlags = flags;
+        inputs.push_back(input);
+    };
+    if (modifier)
+        add(modifier, 0);
+    add(key, 0);
+    add(key, KEYEVENTF_KEYUP);
+    if (modifier)
+        add(modifier, KEYEVENTF_KEYUP);
+    EXPECT_EQ(SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)),
+              inputs.size())
+        << "the keys were not typed";
+}
+
+bool ProgramDriver::WaitForFocus(int controlId) const
+{
+    HWND control = GetDlgItem(m_dialog, controlId);
+    return WaitUntil([&] {
+        GUITHREADINFO thread = {};
+        thread.cbSize = sizeof thread;
+        return GetGUIThreadInfo(m_process.dwThreadId, &thread) && thread.hwndFocus == control;
+    });
+}
+
+HWND ProgramDriver::WaitForFolderBrowser() const
+{
     HWND browser = WaitForWindow(kBrowserCaption);
     EXPECT_NE(browser, nullptr) << "the folder browser did not open";
     return browser;
@@ -260,7 +291,13 @@ std::wstring ProgramDriver::BrowserSelection(HWND browser) const
 
 bool ProgramDriver::ChooseFolder(const std::wstring& folder)
 {
-    HWND browser = OpenFolderBrowser();
+    Press(IDC_CHOOSE_DIR_BUTTON);
+    return ChooseFolderInBrowser(folder);
+}
+
+bool ProgramDriver::ChooseFolderInBrowser(const std::wstring& folder)
+{
+    HWND browser = WaitForFolderBrowser();
     if (!browser)
         return false;
     const size_t size = (folder.size() + 1) * sizeof(wchar_t);
@@ -284,7 +321,8 @@ bool ProgramDriver::ChooseFolder(const std::wstring& folder)
 
 void ProgramDriver::CancelFolderBrowser()
 {
-    HWND browser = OpenFolderBrowser();
+    Press(IDC_CHOOSE_DIR_BUTTON);
+    HWND browser = WaitForFolderBrowser();
     PostMessageW(browser, WM_COMMAND, IDCANCEL, 0);
     EXPECT_TRUE(WaitUntilClosed(browser)) << "the folder browser did not close";
 }

@@ -32,6 +32,13 @@ public:
     void Press(int controlId);
     void CloseWindow();
 
+    // Types a key into the program as a person would, through the system's
+    // input with the dialog in front, holding down `modifier` (VK_SHIFT,
+    // VK_MENU) if one is given.
+    void TypeKey(WORD key, WORD modifier = 0);
+    // Waits for the focus to rest on this control of the dialog.
+    bool WaitForFocus(int controlId) const;
+
     // Waits for the program's message box with this caption, returns its text
     // and presses its OK button.
     std::wstring DismissMessageBox(const std::wstring& caption);
@@ -40,6 +47,8 @@ public:
     // Returns whether the dialog now shows that folder; a folder the browser
     // would not select is not confirmed.
     bool ChooseFolder(const std::wstring& folder);
+    // The same in a folder browser opened some other way.
+    bool ChooseFolderInBrowser(const std::wstring& folder);
     void CancelFolderBrowser();
 
     // Records every distinct caption from now until the caption, having left
@@ -63,7 +72,7 @@ public:
 
 private:
     HWND WaitForWindow(const std::wstring& caption) const;
-    HWND OpenFolderBrowser();
+    HWND WaitForFolderBrowser() const;
     // The name of the folder selected in the browser's tree.
     std::wstring BrowserSelection(HWND browser) const;
 

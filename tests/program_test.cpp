@@ -159,6 +159,53 @@ TEST(Program, SortsTheChosenFolderAgainAndAgainWhateverLiesBesideIt)
     EXPECT_FALSE(unpacked.PlantedDllRan()) << "during the run";
 }
 
+TEST(Program, WorksFromTheKeyboardAlone)
+{
+    TempFolder music = MusicFolder();
+    AddSongs(music, L"keyed", "Keys");
+    ProgramDriver program;
+    ASSERT_TRUE(program.Dialog());
+    ASSERT_TRUE(program.WaitForFocus(IDOK));
+
+    // Round the tab stops in template order, both ways.
+    const std::vector<int> tabOrder = {IDC_EXIT_BUTTON, IDC_DIR_EDIT, IDC_CHOOSE_DIR_BUTTON,
+                                       IDC_HELP_BUTTON, IDOK};
+    for (int control : tabOrder) {
+        program.TypeKey(VK_TAB);
+        ASSERT_TRUE(program.WaitForFocus(control)) << "Tab towards control " << control;
+    }
+    for (auto control = tabOrder.rbegin() + 1; control != tabOrder.rend(); ++control) {
+        program.TypeKey(VK_TAB, VK_SHIFT);
+        ASSERT_TRUE(program.WaitForFocus(*control)) << "Shift+Tab towards control " << *control;
+    }
+    program.TypeKey(VK_TAB, VK_SHIFT);
+    ASSERT_TRUE(program.WaitForFocus(IDOK));
+
+    // Escape does nothing: the next key meets the dialog as it was.
+    program.TypeKey(VK_ESCAPE);
+    program.TypeKey(VK_TAB);
+    ASSERT_TRUE(program.WaitForFocus(IDC_EXIT_BUTTON));
+    EXPECT_EQ(program.Caption(), kResting);
+
+    // A whole job: Choose Directory by Space, the folder confirmed in the
+    // browser, OK by Enter, and Alt+F4 to leave.
+    program.TypeKey(VK_TAB);
+    program.TypeKey(VK_TAB);
+    ASSERT_TRUE(program.WaitForFocus(IDC_CHOOSE_DIR_BUTTON));
+    program.TypeKey(VK_SPACE);
+    ASSERT_TRUE(program.ChooseFolderInBrowser(music.Path()));
+    ASSERT_TRUE(program.WaitForFocus(IDC_CHOOSE_DIR_BUTTON));
+    program.TypeKey(VK_TAB);
+    program.TypeKey(VK_TAB);
+    ASSERT_TRUE(program.WaitForFocus(IDOK));
+    program.TypeKey(VK_RETURN);
+    EXPECT_EQ(program.WatchJobCaptions(), kJobCaptions);
+    ASSERT_TRUE(program.WaitForJobEnd());
+    EXPECT_TRUE(AllSongsMoved(music, L"keyed", L"Keys"));
+    program.TypeKey(VK_F4, VK_MENU);
+    EXPECT_EQ(program.WaitForExit(), 0);
+}
+
 TEST(Program, ClosingDuringAJobLosesNoFile)
 {
     TempFolder music = MusicFolder();
