@@ -106,7 +106,8 @@ std::wstring ReadProgramText(HANDLE process, const wchar_t* address)
         const auto start = reinterpret_cast<uintptr_t>(address + text.size());
         wchar_t chunk[kPage / sizeof(wchar_t)] = {};
         const size_t bytes = kPage - start % kPage;
-        if (!ReadProcessMemory(process, reinterpret_cast<const void*>(start), chunk, bytes, nullptr))
+        if (!ReadProcessMemory(process, reinterpret_cast<const void*>(start), chunk, bytes,
+                               nullptr))
             return L"";
         const size_t length = wcsnlen(chunk, bytes / sizeof(wchar_t));
         text.append(chunk, length);
