@@ -228,7 +228,12 @@ std::wstring ProgramDriver::DismissMessageBox(const std::wstring& caption)
 
 void ProgramDriver::TypeKey(WORD key, WORD modifier)
 {
+    // Windows lets a process bring another's window to the front only in some
+    // cases (no window in front, or the caller started by the one in front);
+    // where it may not, the keys would reach whatever window is in front.
     SetForegroundWindow(m_dialog);
+    ASSERT_EQ(GetForegroundWindow(), m_dialog)
+        << "the dialog is not in front: keys would go astray";
     std::vector<INPUT> inputs;
     auto add = [&inputs](WORD virtualKey, DWORD flags) {
         INPUT input = {};
