@@ -17,14 +17,23 @@ const DWORD kTimeoutMs = 20000;
 const wchar_t kBrowserCaption[] = L"Browse for Folder";
 const wchar_t kRestingCaption[] = L"MP3 Tunetidy Utility";
 
+// Sends a message to a window of the program and returns its answer; 0 when
+// the window is gone, a failure when the program does not answer in time.
+LRESULT Ask(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0)
+{
+    DWORD_PTR answer = 0;
+    if (!SendMessageTimeoutW(window, message, wParam, lParam, SMTO_BLOCK, kTimeoutMs, &answer) &&
+        GetLastError() == ERROR_TIMEOUT)
+        ADD_FAILURE() << "the program did not answer message " << message;
+    return static_cast<LRESULT>(answer);
+}
+
 // Asks the window itself: for a control of another process, GetWindowText
 // gives only the text it was created with.
 std::wstring TextOf(HWND window)
 {
     wchar_t text[1024] = L"";
-    DWORD_PTR length = 0;
-    SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_BLOCK,
-                        kTimeoutMs, &length);
+    Ask(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text));
     return text;
 }
 
@@ -281,13 +290,12 @@ std::wstring ProgramDriver::BrowserSelection(HWND browser) const
     const ProgramMemory memory(m_process.hProcess, sizeof(ItemText));
     ItemText itemText = {};
     itemText.item.mask = TVIF_TEXT;
-    itemText.item.hItem =
-        reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+    itemText.item.hItem = reinterpret_cast<HTREEITEM>(Ask(tree, TVM_GETNEXTITEM, TVGN_CARET));
     itemText.item.pszText =
         reinterpret_cast<wchar_t*>(static_cast<char*>(memory.Address()) + offsetof(ItemText, text));
     itemText.item.cchTextMax = MAX_PATH;
     if (!tree || !memory.Write(&itemText, sizeof itemText) ||
-        !SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(memory.Address())) ||
+        !Ask(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(memory.Address())) ||
         !memory.Read(&itemText, sizeof itemText))
         return L"";
     // A tree view may answer with a pointer to text of its own instead of
@@ -314,8 +322,7 @@ bool ProgramDriver::ChooseFolderInBrowser(const std::wstring& folder)
     const std::wstring name = folder.substr(folder.find_last_of(L'\\') + 1);
     const bool selected = WaitUntil(
         [&] {
-            SendMessageW(browser, BFFM_SETSELECTIONW, TRUE,
-                         reinterpret_cast<LPARAM>(path.Address()));
+            Ask(browser, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(path.Address()));
             return BrowserSelection(browser) == name;
         },
         100);
@@ -367,7 +374,7 @@ bool ProgramDriver::WaitForMovesPast(int position) const
     bool reached = false;
     WaitUntil(
         [&] {
-            const LRESULT current = SendMessageW(bar, PBM_GETPOS, 0, 0);
+            const LRESULT current = Ask(bar, PBM_GETPOS);
             started = started || current < position;
             reached = started && current >= position;
             return reached || Caption() != moving;
@@ -382,7 +389,7 @@ bool ProgramDriver::WaitForJobEnd() const
     // and then only tells the dialog that it is done.
     HWND bar = GetDlgItem(m_dialog, IDC_PROGRESS_BAR);
     return WaitForCaption(kRestingCaption) &&
-           WaitUntil([bar] { return SendMessageW(bar, PBM_GETPOS, 0, 0) == 0; }, 0);
+           WaitUntil([bar] { return Ask(bar, PBM_GETPOS) == 0; }, 0);
 }
 
 long ProgramDriver::WaitForExit() const
