@@ -13,7 +13,6 @@
 
 namespace {
 
-const DWORD kTimeoutMs = 20000;
 const wchar_t kBrowserCaption[] = L"Browse for Folder";
 const wchar_t kRestingCaption[] = L"MP3 Tunetidy Utility";
 
@@ -58,18 +57,6 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM lParam)
         return FALSE;
     }
     return TRUE;
-}
-
-// Polls `done` every `pollMs` until it holds or the time-out passes. A poll
-// every 0 ms only gives up the rest of the thread's time slice: a sleep of
-// 1 ms may last a whole timer tick on Windows (15.6 ms unless the process
-// asks for a finer one), long enough to miss a short pass of a job.
-template <typename Condition> bool WaitUntil(Condition done, DWORD pollMs = 10)
-{
-    for (DWORD start = GetTickCount(); GetTickCount() - start < kTimeoutMs; Sleep(pollMs))
-        if (done())
-            return true;
-    return done();
 }
 
 bool WaitUntilClosed(HWND window)

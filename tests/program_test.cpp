@@ -197,9 +197,9 @@ TEST(Program, WorksFromTheKeyboardAlone)
     program.TypeKey(VK_TAB);
     ASSERT_TRUE(program.WaitForFocus(IDOK));
     program.TypeKey(VK_RETURN);
-    EXPECT_EQ(program.WatchJobCaptions(), kJobCaptions);
+    // However fast the job, it has run once every song has moved.
+    EXPECT_TRUE(WaitUntil([&] { return AllSongsMoved(music, L"keyed", L"Keys"); }));
     ASSERT_TRUE(program.WaitForJobEnd());
-    EXPECT_TRUE(AllSongsMoved(music, L"keyed", L"Keys"));
     program.TypeKey(VK_F4, VK_MENU);
     EXPECT_EQ(program.WaitForExit(), 0);
 }
