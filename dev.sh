@@ -155,38 +155,15 @@ map_scratch_drive() {
     ln -sfn "$scratch" "$WINEPREFIX/dosdevices/t:"
 }
 
-# Writes one MP3-like file: some audio bytes and an ID3v1 tag.
-write_sample() {
-    local path=$1 artist=$2 album=$3
-    {
-        head -c 2048 /dev/urandom
-        printf 'TAG'
-        for field in "Sample track" "$artist" "$album"; do
-            printf '%s' "$field"
-            head -c $((30 - ${#field})) /dev/zero
-        done
-        head -c 35 /dev/zero
-    } >"$path"
-}
-
 # A few songs that show the folder-name rules, one untagged song, and enough
-# tracks of one album for the job to take a moment.
+# tracks of one album for the job to take a moment, made by the tests' own
+# helpers. Needs a Wine session.
 SAMPLE_TRACKS=1000
 make_sample_folder() {
     local folder="$BUILD/sample-music"
-    rm -rf "$folder" && mkdir -p "$folder"
-    write_sample "$folder/01 Morning.mp3" "The Examples" "First Light"
-    write_sample "$folder/02 Noon.mp3" "The Examples" "First Light"
-    write_sample "$folder/03 Dusk.MP3" "The Examples" "Vol. 2"
-    write_sample "$folder/04 Rain.mp3" "AC/DC Tribute" ""
-    write_sample "$folder/05 Loose.mp3" "" "Odds and Ends"
-    head -c 4096 /dev/urandom >"$folder/06 Untagged.mp3"
-    write_sample "$BUILD/sample-track" "The Examples" "Long Player"
-    local tracks=()
-    for number in $(seq -w 1 "$SAMPLE_TRACKS"); do
-        tracks+=("$folder/Track $number.mp3")
-    done
-    tee "${tracks[@]}" <"$BUILD/sample-track" >/dev/null
+    rm -rf "$folder"
+    wine "$BUILD/tests/sample_run.exe" "Z:${folder//\//\\}" "$SAMPLE_TRACKS" \
+        >"$BUILD/sample-make.log" 2>&1 || fail "cannot make the sample folder ($BUILD/sample-make.log)"
     echo "$folder"
 }
 
@@ -223,7 +200,6 @@ TREE
 # virtual display, driven as a person would drive it, with screenshots.
 sort_sample_unattended() {
     local sample=$1 driver_log="$BUILD/sample-run.log"
-    start_session
     echo "The sample folder before the job ($sample):"
     sample_tree "$sample" | sed 's/^/    /'
     local driver_status=0
@@ -249,16 +225,22 @@ sort_sample_unattended() {
 command_run() {
     install_missing_packages "${BUILD_PACKAGES[@]}" "${WINE_PACKAGES[@]}"
     build --target tunetidy sample_run
+    log "built $BUILD/tunetidy.exe"
+    local unattended=
+    if [ -z "${DISPLAY:-}" ]; then
+        unattended=yes
+        start_session
+    else
+        prepare_wine_prefix
+    fi
     local sample
     sample=$(make_sample_folder)
-    log "built $BUILD/tunetidy.exe"
     log "sample folder to sort: Z:${sample//\//\\} ($sample)"
-    if [ -z "${DISPLAY:-}" ]; then
+    if [ -n "$unattended" ]; then
         log "no display: sorting the sample folder on a virtual one"
         sort_sample_unattended "$sample"
         return
     fi
-    prepare_wine_prefix
     wine "$BUILD/tunetidy.exe"
 }
 

@@ -14,6 +14,8 @@
 #include "resource_ids.h"
 #include "sort_job.h"
 #include "system_dlls.h"
+#include "test_files.h"
+#include "test_windows.h"
 
 #include <commctrl.h>
 #include <process.h>
@@ -35,39 +37,20 @@ const int kUntaggedFiles = 2000;
 const int kTotalFiles = kTaggedFiles + kUntaggedFiles;
 const int kRounds = 3;
 
-void WriteFileBytes(const std::wstring& path, const std::string& bytes)
-{
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    DWORD written = 0;
-    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
-}
-
-std::string Field(const std::string& text)
-{
-    std::string field = text;
-    field.resize(30, '\0');
-    return field;
-}
-
 // 20,000 tagged files over 200 artist and album pairs, and 2,000 untagged
-// ones, each of 1 KiB.
+// ones.
 void MakeLibrary(const std::wstring& folder)
 {
-    std::filesystem::create_directories(folder);
-    const std::string audio(896, '\x55');
+    MakeFolder(folder);
     for (int i = 0; i < kTaggedFiles; ++i) {
         const int pair = i % (kArtists * kAlbumsPerArtist);
-        const std::string tag = "TAG" + Field("Track " + std::to_string(i)) +
-                                Field("Artist " + std::to_string(pair / kAlbumsPerArtist)) +
-                                Field("Album " + std::to_string(pair % kAlbumsPerArtist)) +
-                                std::string(35, '\0');
-        WriteFileBytes(folder + L"\\track" + std::to_wstring(i) + L".mp3", audio + tag);
+        const std::string tag = MakeTag("Artist " + std::to_string(pair / kAlbumsPerArtist),
+                                        "Album " + std::to_string(pair % kAlbumsPerArtist));
+        WriteBytes(folder + L"\\track" + std::to_wstring(i) + L".mp3", MakeMp3(tag, i));
     }
     for (int i = 0; i < kUntaggedFiles; ++i)
-        WriteFileBytes(folder + L"\\untagged" + std::to_wstring(i) + L".mp3",
-                       audio + std::string(128, '\0'));
+        WriteBytes(folder + L"\\untagged" + std::to_wstring(i) + L".mp3",
+                   MakeMp3(std::string(128, '\0'), i));
 }
 
 // --- Reporting targets: the program's dialog template, shown. ---
@@ -83,11 +66,6 @@ INT_PTR CALLBACK ProgramDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
     return MainDialogProc(dialog, message, wParam, lParam);
 }
 
-INT_PTR CALLBACK InertDialogProc(HWND, UINT message, WPARAM, LPARAM)
-{
-    return message == WM_INITDIALOG;
-}
-
 LRESULT CALLBACK DroppingProgressProc(HWND bar, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == PBM_SETPOS)
@@ -95,23 +73,15 @@ LRESULT CALLBACK DroppingProgressProc(HWND bar, UINT message, WPARAM wParam, LPA
     return CallWindowProcW(g_plainProgressProc, bar, message, wParam, lParam);
 }
 
-HWND ShowDialog(DLGPROC procedure)
-{
-    HWND dialog = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_MAIN), nullptr,
-                                     procedure, 0);
-    ShowWindow(dialog, SW_SHOW);
-    return dialog;
-}
-
 HWND ShowProgramDialog()
 {
-    return ShowDialog(ProgramDialogProc);
+    return ShowTemplateDialog(ProgramDialogProc);
 }
 
 // The same template, with a progress bar that never paints a new position.
 HWND ShowDroppingDialog()
 {
-    HWND dialog = ShowDialog(InertDialogProc);
+    HWND dialog = ShowTemplateDialog(InertDialogProc);
     HWND bar = GetDlgItem(dialog, IDC_PROGRESS_BAR);
     g_plainProgressProc = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrW(bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(DroppingProgressProc)));
@@ -131,17 +101,12 @@ SIZE_T PumpUntilFinished()
 {
     SIZE_T peak = PrivateBytes();
     DWORD lastSample = GetTickCount();
-    while (MsgWaitForMultipleObjects(1, &g_jobFinished, FALSE, 10, QS_ALLINPUT) != WAIT_OBJECT_0) {
+    PumpUntilSignalled(g_jobFinished, INFINITE, [&] {
         if (GetTickCount() - lastSample >= 10) {
             peak = std::max(peak, PrivateBytes());
             lastSample = GetTickCount();
         }
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
-    }
+    });
     return std::max(peak, PrivateBytes());
 }
 
@@ -171,11 +136,11 @@ unsigned __stdcall PlainLoop(void* argument)
     HWND progressBar = dialog ? GetDlgItem(dialog, IDC_PROGRESS_BAR) : nullptr;
     const std::wstring base = input->folder + L"\\";
 
-    ReportStatus(dialog, L"Scanning Directory");
+    ReportStatus(dialog, kScanningFolderCaption);
     std::vector<std::wstring> names;
     FindFilesWithExtension(L"mp3", input->folder, names);
     Report(progressBar, PBM_SETRANGE32, 0, static_cast<LPARAM>(names.size()));
-    ReportStatus(dialog, L"Scanning MP3 files");
+    ReportStatus(dialog, kScanningFilesCaption);
 
     std::vector<std::wstring> sources, destinations;
     for (size_t i = 0; i < names.size(); ++i) {
@@ -192,13 +157,13 @@ unsigned __stdcall PlainLoop(void* argument)
     }
 
     Report(progressBar, PBM_SETRANGE32, 0, static_cast<LPARAM>(sources.size()));
-    ReportStatus(dialog, L"Moving MP3 files");
+    ReportStatus(dialog, kMovingFilesCaption);
     for (size_t i = 0; i < sources.size(); ++i) {
         Report(progressBar, PBM_SETPOS, i, 0);
         MoveFileW(sources[i].c_str(), destinations[i].c_str());
     }
     Report(progressBar, PBM_SETPOS, sources.size(), 0);
-    ReportStatus(dialog, L"MP3 Tunetidy Utility");
+    ReportStatus(dialog, kRestingCaption);
     Report(progressBar, PBM_SETPOS, 0, 0);
     Report(dialog, WM_SORTDONE, 0, 0);
     SetEvent(g_jobFinished);

@@ -2,6 +2,7 @@
 
 #include "resource_ids.h"
 #include "sort_job.h"
+#include "test_windows.h"
 
 #include <gtest/gtest.h>
 
@@ -11,12 +12,17 @@
 namespace {
 
 const wchar_t kRecorderClass[] = L"TunetidyJobRecorder";
-const wchar_t kErrorBoxCaption[] = L"Error -- could not open directory. GetFonts() in main";
 const DWORD kJobTimeoutMs = 60000;
 
 std::wstring Numbers(WPARAM wParam, LPARAM lParam)
 {
     return std::to_wstring(wParam) + L" " + std::to_wstring(lParam);
+}
+
+// A status the job shows, as recorded.
+std::wstring Status(const wchar_t* text)
+{
+    return std::wstring(L"WM_SETTEXT 0 \"") + text + L"\"";
 }
 
 void RegisterRecorderClass(WNDPROC procedure)
@@ -86,20 +92,10 @@ LRESULT CALLBACK JobRecorder::RecordingProc(HWND window, UINT message, WPARAM wP
 
 void JobRecorder::DismissErrorBox()
 {
-    // A box is found as soon as it exists; its text is there once it shows.
-    HWND box = FindWindowW(L"#32770", kErrorBoxCaption);
-    if (!box || !IsWindowVisible(box))
-        return;
-    wchar_t text[100] = L"";
-    GetDlgItemTextW(box, 0xFFFF, text, 100);
-    m_events.push_back(std::wstring(L"message box \"") + text + L"\"");
-    // Wait for the box to go so that it is recorded once.
-    SendMessageW(box, WM_COMMAND, IDOK, 0);
-    for (const DWORD start = GetTickCount(); IsWindow(box); Sleep(10))
-        if (GetTickCount() - start > kJobTimeoutMs) {
-            ADD_FAILURE() << "the error box did not close";
-            return;
-        }
+    // The box is found once it shows, when its text is there, and recorded
+    // once: dismissing it waits for it to go.
+    if (HWND box = FindBox(GetCurrentProcessId(), kFolderErrorCaption))
+        m_events.push_back(L"message box \"" + DismissMessageBox(box) + L"\"");
 }
 
 unsigned JobRecorder::RunJob(const std::wstring& folder)
@@ -109,17 +105,9 @@ unsigned JobRecorder::RunJob(const std::wstring& folder)
     HANDLE thread =
         reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, SortWorker, nullptr, 0, nullptr));
     EXPECT_NE(thread, nullptr);
-
-    const DWORD start = GetTickCount();
-    while (MsgWaitForMultipleObjects(1, &thread, FALSE, 50, QS_ALLINPUT) != WAIT_OBJECT_0) {
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
-            DispatchMessageW(&message);
-        DismissErrorBox();
-        if (GetTickCount() - start > kJobTimeoutMs) {
-            ADD_FAILURE() << "the job did not end";
-            return 0;
-        }
+    if (!PumpUntilSignalled(thread, kJobTimeoutMs, [this] { DismissErrorBox(); })) {
+        ADD_FAILURE() << "the job did not end";
+        return 0;
     }
     DWORD exitCode = 0;
     GetExitCodeThread(thread, &exitCode);
@@ -130,18 +118,18 @@ unsigned JobRecorder::RunJob(const std::wstring& folder)
 std::vector<std::wstring> ExpectedJobEvents(size_t scanned, size_t moved)
 {
     std::vector<std::wstring> events = {
-        L"WM_SETTEXT 0 \"Scanning Directory\"",
+        Status(kScanningFolderCaption),
         L"PBM_SETRANGE32 0 " + std::to_wstring(scanned),
-        L"WM_SETTEXT 0 \"Scanning MP3 files\"",
+        Status(kScanningFilesCaption),
     };
     for (size_t i = 0; i < scanned; ++i)
         events.push_back(L"PBM_SETPOS " + std::to_wstring(i) + L" 0");
     events.push_back(L"PBM_SETRANGE32 0 " + std::to_wstring(moved));
-    events.push_back(L"WM_SETTEXT 0 \"Moving MP3 files\"");
+    events.push_back(Status(kMovingFilesCaption));
     for (size_t i = 0; i < moved; ++i)
         events.push_back(L"PBM_SETPOS " + std::to_wstring(i) + L" 0");
     events.push_back(L"PBM_SETPOS " + std::to_wstring(moved) + L" 0");
-    events.push_back(L"WM_SETTEXT 0 \"MP3 Tunetidy Utility\"");
+    events.push_back(Status(kRestingCaption));
     events.push_back(L"PBM_SETPOS 0 0");
     events.push_back(L"WM_SORTDONE 0 0");
     return events;

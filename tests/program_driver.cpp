@@ -14,50 +14,6 @@
 namespace {
 
 const wchar_t kBrowserCaption[] = L"Browse for Folder";
-const wchar_t kRestingCaption[] = L"MP3 Tunetidy Utility";
-
-// Sends a message to a window of the program and returns its answer; 0 when
-// the window is gone, a failure when the program does not answer in time.
-LRESULT Ask(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0)
-{
-    DWORD_PTR answer = 0;
-    if (!SendMessageTimeoutW(window, message, wParam, lParam, SMTO_BLOCK, kTimeoutMs, &answer) &&
-        GetLastError() == ERROR_TIMEOUT)
-        ADD_FAILURE() << "the program did not answer message " << message;
-    return static_cast<LRESULT>(answer);
-}
-
-// Asks the window itself: for a control of another process, GetWindowText
-// gives only the text it was created with.
-std::wstring TextOf(HWND window)
-{
-    wchar_t text[1024] = L"";
-    Ask(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text));
-    return text;
-}
-
-struct WindowSearch {
-    DWORD processId;
-    const wchar_t* caption;
-    HWND found;
-};
-
-// Captions match whatever their case: Windows captions the folder browser
-// "Browse For Folder", Wine "Browse for Folder".
-BOOL CALLBACK MatchWindow(HWND window, LPARAM lParam)
-{
-    auto* search = reinterpret_cast<WindowSearch*>(lParam);
-    DWORD processId = 0;
-    GetWindowThreadProcessId(window, &processId);
-    wchar_t className[32] = L"";
-    GetClassNameW(window, className, 32);
-    if (processId == search->processId && wcscmp(className, L"#32770") == 0 &&
-        IsWindowVisible(window) && _wcsicmp(TextOf(window).c_str(), search->caption) == 0) {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
 
 bool WaitUntilClosed(HWND window)
 {
@@ -174,12 +130,9 @@ ProgramDriver::~ProgramDriver()
 
 HWND ProgramDriver::WaitForWindow(const std::wstring& caption) const
 {
-    WindowSearch search = {m_process.dwProcessId, caption.c_str(), nullptr};
-    WaitUntil([&] {
-        EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
-        return search.found != nullptr;
-    });
-    return search.found;
+    HWND found = nullptr;
+    WaitUntil([&] { return (found = FindBox(m_process.dwProcessId, caption)) != nullptr; });
+    return found;
 }
 
 // As the window manager keeps it: no message waits behind the job's progress
@@ -216,10 +169,7 @@ std::wstring ProgramDriver::DismissMessageBox(const std::wstring& caption)
         ADD_FAILURE() << "no message box appeared";
         return L"";
     }
-    std::wstring text = TextOf(GetDlgItem(box, 0xFFFF));
-    PostMessageW(box, WM_COMMAND, IDOK, 0);
-    EXPECT_TRUE(WaitUntilClosed(box)) << "the message box did not close";
-    return text;
+    return ::DismissMessageBox(box);
 }
 
 void ProgramDriver::TypeKey(WORD key, WORD modifier)
@@ -351,7 +301,7 @@ bool ProgramDriver::WaitForCaption(const std::wstring& caption) const
 
 bool ProgramDriver::WaitForMovesPast(int position) const
 {
-    const std::wstring moving = L"Moving MP3 files";
+    const std::wstring moving = kMovingFilesCaption;
     if (!WaitForCaption(moving))
         return false;
     // Until the pass sets its first position, the bar still stands where the

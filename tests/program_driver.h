@@ -1,23 +1,10 @@
 #pragma once
 
+#include "test_windows.h"
+
 #include <string>
 #include <vector>
 #include <windows.h>
-
-// How long the driver waits for the program to do anything.
-const DWORD kTimeoutMs = 20000;
-
-// Polls `done` every `pollMs` until it holds or the time-out passes. A poll
-// every 0 ms only gives up the rest of the thread's time slice: a sleep of
-// 1 ms may last a whole timer tick on Windows (15.6 ms unless the process
-// asks for a finer one), long enough to miss a short pass of a job.
-template <typename Condition> bool WaitUntil(Condition done, DWORD pollMs = 10)
-{
-    for (DWORD start = GetTickCount(); GetTickCount() - start < kTimeoutMs; Sleep(pollMs))
-        if (done())
-            return true;
-    return done();
-}
 
 // The tunetidy.exe that the build made, the one that ships.
 std::wstring BuiltProgram();

@@ -14,15 +14,14 @@ namespace {
 using Captions = std::vector<std::wstring>;
 using Tree = std::set<std::wstring>;
 
-const wchar_t kResting[] = L"MP3 Tunetidy Utility";
-const Captions kJobCaptions = {L"Scanning Directory", L"Scanning MP3 files", L"Moving MP3 files",
-                               kResting};
+const Captions kJobCaptions = {kScanningFolderCaption, kScanningFilesCaption,
+                               kMovingFilesCaption, kRestingCaption};
 
 TEST(Program, GuidesAFirstTimeUser)
 {
     ProgramDriver program;
     ASSERT_TRUE(program.Dialog());
-    EXPECT_EQ(program.Caption(), kResting);
+    EXPECT_EQ(program.Caption(), kRestingCaption);
     EXPECT_EQ(program.FolderField(), L"");
 
     program.Press(IDOK);
@@ -147,11 +146,10 @@ TEST(Program, SortsTheChosenFolderAgainAndAgainWhateverLiesBesideIt)
     // meets a job in progress.
     std::filesystem::remove_all(music.Path());
     program.Press(IDOK);
-    ASSERT_TRUE(program.WaitForCaption(L"Scanning Directory"));
+    ASSERT_TRUE(program.WaitForCaption(kScanningFolderCaption));
     program.Press(IDOK);
     EXPECT_EQ(program.DismissMessageBox(L"Please wait"), L"Processing still in progress");
-    EXPECT_EQ(program.DismissMessageBox(L"Error -- could not open directory. GetFonts() in main"),
-              L"Error!");
+    EXPECT_EQ(program.DismissMessageBox(kFolderErrorCaption), L"Error!");
     ASSERT_TRUE(program.WaitForJobEnd());
 
     program.Press(IDC_EXIT_BUTTON);
@@ -183,7 +181,7 @@ TEST(Program, WorksFromTheKeyboardAlone)
     program.TypeKey(VK_ESCAPE);
     program.TypeKey(VK_TAB);
     ASSERT_TRUE(program.WaitForFocus(IDC_EXIT_BUTTON));
-    EXPECT_EQ(program.Caption(), kResting);
+    EXPECT_EQ(program.Caption(), kRestingCaption);
 
     // A whole job: Choose Directory by Space, the folder confirmed in the
     // browser, OK by Enter, and Alt+F4 to leave.

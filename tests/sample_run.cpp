@@ -1,20 +1,45 @@
-// Shows the real program at work, for `dev.sh run` on a machine without a
-// desktop: chooses the folder named on the command line in the folder
-// browser, sorts it and exits, saving screenshots beside tunetidy.exe.
+// Shows the real program at work, for `dev.sh run`. `sample_run <folder>
+// <tracks>` makes the sample folder; `sample_run <folder>` chooses it in the
+// folder browser, sorts it and exits, saving screenshots beside tunetidy.exe.
 #include "program_driver.h"
 #include "resource_ids.h"
+#include "test_files.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <shellapi.h>
 
 namespace {
 
 std::wstring g_folder;
+int g_tracks;
+
+void WriteSong(const std::wstring& name, const std::string& artist, const std::string& album)
+{
+    WriteBytes(g_folder + L"\\" + name, MakeMp3(MakeTag(artist, album)));
+}
+
+// A few songs that show the folder-name rules, one untagged song, and enough
+// tracks of one album for the job to take a moment.
+TEST(SampleRun, MakesTheSampleFolder)
+{
+    MakeFolder(g_folder);
+    WriteSong(L"01 Morning.mp3", "The Examples", "First Light");
+    WriteSong(L"02 Noon.mp3", "The Examples", "First Light");
+    WriteSong(L"03 Dusk.MP3", "The Examples", "Vol. 2");
+    WriteSong(L"04 Rain.mp3", "AC/DC Tribute", "");
+    WriteSong(L"05 Loose.mp3", "", "Odds and Ends");
+    WriteBytes(g_folder + L"\\06 Untagged.mp3", MakeMp3(""));
+    for (int track = 1; track <= g_tracks; ++track) {
+        wchar_t name[32];
+        swprintf(name, 32, L"Track %04d.mp3", track);
+        WriteSong(name, "The Examples", "Long Player");
+    }
+}
 
 TEST(SampleRun, SortsTheChosenFolder)
 {
-    ASSERT_FALSE(g_folder.empty()) << "usage: sample_run <folder>";
     ProgramDriver program;
     ASSERT_TRUE(program.Dialog());
     ASSERT_TRUE(program.ChooseFolder(g_folder));
@@ -37,8 +62,13 @@ int main(int argc, char** argv)
     testing::InitGoogleTest(&argc, argv);
     int count = 0;
     wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &count);
-    if (arguments && count > 1)
-        g_folder = arguments[count - 1];
+    g_folder = count > 1 ? arguments[1] : L"";
+    g_tracks = count > 2 ? _wtoi(arguments[2]) : 0;
     LocalFree(static_cast<HLOCAL>(arguments));
+    if (g_folder.empty()) {
+        std::fputs("usage: sample_run <folder> [<tracks> to make it]\n", stderr);
+        return 2;
+    }
+    testing::GTEST_FLAG(filter) = count > 2 ? "*.MakesTheSampleFolder" : "*.SortsTheChosenFolder";
     return RUN_ALL_TESTS();
 }
