@@ -2,6 +2,7 @@
 #include "main_dialog.h"
 #include "resource_ids.h"
 #include "system_dlls.h"
+#include "test_windows.h"
 
 #include <gtest/gtest.h>
 
@@ -11,24 +12,8 @@
 
 namespace {
 
-INT_PTR CALLBACK PlainDialogProc(HWND, UINT message, WPARAM, LPARAM)
-{
-    return message == WM_INITDIALOG;
-}
-
-// A dialog from the program's template, shown with its left edge at `left`.
-HWND ShowDialogAt(DLGPROC procedure, int left)
-{
-    RegisterProgressBarClass();
-    HWND dialog = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_MAIN), nullptr,
-                                     procedure, 0);
-    SetWindowPos(dialog, HWND_TOP, left, 0, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
-    return dialog;
-}
-
-// The program's dialog procedure, recording what the bar itself holds as soon
-// as the program has measured it, and counting the bar's paints from then on.
-int g_positionAfterMeasuring = -1;
+// The program's dialog procedure, counting its bar's paints once the program
+// has set the bar up.
 int g_programBarPaints;
 WNDPROC g_programBarProc;
 
@@ -41,30 +26,20 @@ LRESULT CALLBACK CountPaints(HWND bar, UINT message, WPARAM wParam, LPARAM lPara
 INT_PTR CALLBACK ProgramDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
     const INT_PTR result = MainDialogProc(dialog, message, wParam, lParam);
-    if (message == WM_INITDIALOG) {
-        HWND bar = GetDlgItem(dialog, IDC_PROGRESS_BAR);
-        const auto plainProc = reinterpret_cast<WNDPROC>(GetClassLongPtrW(bar, GCLP_WNDPROC));
-        g_positionAfterMeasuring =
-            static_cast<int>(CallWindowProcW(plainProc, bar, PBM_GETPOS, 0, 0));
+    if (message == WM_INITDIALOG)
         g_programBarProc = reinterpret_cast<WNDPROC>(
-            SetWindowLongPtrW(bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountPaints)));
-    }
+            SetWindowLongPtrW(GetDlgItem(dialog, IDC_PROGRESS_BAR), GWLP_WNDPROC,
+                              reinterpret_cast<LONG_PTR>(CountPaints)));
     return result;
-}
-
-void PumpMessages()
-{
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
-        DispatchMessageW(&message);
 }
 
 // A plain progress bar and the program's, same template, side by side.
 class ProgressBars : public ::testing::Test {
 protected:
+    static void SetUpTestSuite() { RegisterProgressBarClass(); }
     ProgressBars()
-        : m_plainDialog(ShowDialogAt(PlainDialogProc, 0)),
-          m_programDialog(ShowDialogAt(ProgramDialogProc, 400)),
+        : m_plainDialog(ShowTemplateDialog(InertDialogProc, 0)),
+          m_programDialog(ShowTemplateDialog(ProgramDialogProc, 400)),
           m_plain(GetDlgItem(m_plainDialog, IDC_PROGRESS_BAR)),
           m_program(GetDlgItem(m_programDialog, IDC_PROGRESS_BAR))
     {
@@ -85,10 +60,10 @@ protected:
         const LRESULT programReply = SendMessageW(m_program, message, wParam, lParam);
         // Whatever either bar left for the message loop to paint is painted.
         PumpMessages();
-        ASSERT_EQ(programReply, plainReply) << Describe(message, wParam, lParam);
-        // The picture first: a query may make the bar take a position kept aside.
-        ExpectSamePicture(Describe(message, wParam, lParam));
-        ExpectSameQueries(message, wParam, lParam);
+        const std::string after = Describe(message, wParam, lParam);
+        ASSERT_EQ(programReply, plainReply) << after;
+        ExpectSamePicture(after);
+        ExpectSameQueries(after);
     }
 
     // A job's pass: range 0 to `count`, a position before each item.
@@ -111,34 +86,36 @@ protected:
     HWND m_plain;
     HWND m_program;
 
+    void ExpectSameQueries(const std::string& after)
+    {
+        ASSERT_EQ(SendMessageW(m_program, PBM_GETPOS, 0, 0),
+                  SendMessageW(m_plain, PBM_GETPOS, 0, 0))
+            << after;
+        for (BOOL low : {TRUE, FALSE}) {
+            PBRANGE plainRange = {};
+            PBRANGE programRange = {};
+            ASSERT_EQ(
+                SendMessageW(m_program, PBM_GETRANGE, low, reinterpret_cast<LPARAM>(&programRange)),
+                SendMessageW(m_plain, PBM_GETRANGE, low, reinterpret_cast<LPARAM>(&plainRange)))
+                << after;
+            ASSERT_EQ(programRange.iLow, plainRange.iLow) << after;
+            ASSERT_EQ(programRange.iHigh, plainRange.iHigh) << after;
+        }
+    }
+
 private:
     static std::string Describe(UINT message, WPARAM wParam, LPARAM lParam)
     {
         return "message " + std::to_string(message) + " " + std::to_string(wParam) + " " +
                std::to_string(lParam);
     }
-
-    void ExpectSameQueries(UINT message, WPARAM wParam, LPARAM lParam)
-    {
-        ASSERT_EQ(SendMessageW(m_program, PBM_GETPOS, 0, 0),
-                  SendMessageW(m_plain, PBM_GETPOS, 0, 0))
-            << Describe(message, wParam, lParam);
-        for (BOOL low : {TRUE, FALSE}) {
-            PBRANGE plainRange = {};
-            PBRANGE programRange = {};
-            ASSERT_EQ(
-                SendMessageW(m_program, PBM_GETRANGE, low, reinterpret_cast<LPARAM>(&programRange)),
-                SendMessageW(m_plain, PBM_GETRANGE, low, reinterpret_cast<LPARAM>(&plainRange)));
-            ASSERT_EQ(programRange.iLow, plainRange.iLow);
-            ASSERT_EQ(programRange.iHigh, plainRange.iHigh);
-        }
-    }
 };
 
 TEST_F(ProgressBars, ProgramBarShowsAndAnswersExactlyWhatAPlainBarDoes)
 {
     ASSERT_TRUE(m_plainDialog && m_programDialog);
-    EXPECT_EQ(g_positionAfterMeasuring, 0) << "measuring left the bar at another position";
+    // Measuring left the bar's range and position as a plain bar's.
+    ExpectSameQueries("the dialog's start");
     // The program measures its bar from the bar's own drawing into memory.
     SendMessageW(m_plain, PBM_SETRANGE32, 0, 1);
     SendMessageW(m_plain, PBM_SETPOS, 1, 0);
@@ -188,17 +165,18 @@ TEST_F(ProgressBars, ProgramBarShowsAndAnswersExactlyWhatAPlainBarDoes)
     Send(PBM_SETRANGE, 0, MAKELPARAM(0, 1000));
     Send(PBM_SETPOS, 999);
 
-    // Painting from outside: a window covers both bars and goes away.
-    // 502 fills as much of the bar as 501 does: the program's bar keeps it
-    // aside, as nothing queries it before the window is covered.
+    // Painting from outside: a window covers both bars and goes away. Before
+    // the bars repaint what it uncovered, they take 502, which fills as much
+    // of the bar as 501 does: the program's bar skips that position's repaint,
+    // never the one still due.
     Send(PBM_SETPOS, 500);
     Send(PBM_SETPOS, 501);
-    SendMessageW(m_plain, PBM_SETPOS, 502, 0);
-    SendMessageW(m_program, PBM_SETPOS, 502, 0);
     HWND cover = CreateWindowExW(WS_EX_TOPMOST, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 0, 0, 1000,
                                  200, nullptr, nullptr, nullptr, nullptr);
     PumpMessages();
     DestroyWindow(cover);
+    SendMessageW(m_plain, PBM_SETPOS, 502, 0);
+    SendMessageW(m_program, PBM_SETPOS, 502, 0);
     PumpMessages();
     ExpectSamePicture("uncovering");
     EXPECT_EQ(SendMessageW(m_program, PBM_GETPOS, 0, 0), 502);

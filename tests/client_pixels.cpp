@@ -8,12 +8,9 @@ std::vector<DWORD> ClientPixels(HWND window, PixelSource source)
     GetClientRect(window, &client);
     std::vector<DWORD> pixels(static_cast<size_t>(client.right) * client.bottom);
     BITMAPINFO format = {};
-    format.bmiHeader.biSize = sizeof format.bmiHeader;
-    format.bmiHeader.biWidth = client.right;
-    format.bmiHeader.biHeight = -client.bottom; // top row first
-    format.bmiHeader.biPlanes = 1;
-    format.bmiHeader.biBitCount = 32;
-    format.bmiHeader.biCompression = BI_RGB;
+    // Top row first.
+    format.bmiHeader = {sizeof format.bmiHeader, client.right, -client.bottom, 1, 32, BI_RGB,
+                        0, 0, 0, 0, 0};
 
     HDC screen = GetDC(window);
     HDC memory = CreateCompatibleDC(screen);
