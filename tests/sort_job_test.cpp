@@ -12,6 +12,21 @@ namespace {
 using Tree = std::set<std::wstring>;
 using Events = std::vector<std::wstring>;
 
+// What this process holds that a search left open would add to: handles, and
+// busy blocks of the process heap, where the system keeps a search's state.
+std::pair<DWORD, int> Holdings()
+{
+    DWORD handles = 0;
+    GetProcessHandleCount(GetCurrentProcess(), &handles);
+    int blocks = 0;
+    PROCESS_HEAP_ENTRY entry = {};
+    HeapLock(GetProcessHeap());
+    while (HeapWalk(GetProcessHeap(), &entry))
+        blocks += (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) != 0;
+    HeapUnlock(GetProcessHeap());
+    return {handles, blocks};
+}
+
 class SortJobTest : public ::testing::Test {
 protected:
     // Writes a tagged MP3 file and remembers its bytes.
@@ -105,6 +120,17 @@ TEST_F(SortJobTest, SecondJobPlansWhatIsStillInTheFolder)
     EXPECT_EQ(ListTree(folder.Path()),
               (Tree{L"Artist/", L"Artist/Album/", L"Artist/Album/first.mp3",
                     L"Artist/Album/second.mp3", L"untagged.mp3"}));
+
+    // A job leaves nothing behind: what each left would add up over these.
+    const int kJobs = 10;
+    const auto [handlesBefore, blocksBefore] = Holdings();
+    for (int i = 0; i < kJobs; ++i) {
+        recorder.RunJob(folder.Path());
+        recorder.TakeEvents();
+    }
+    const auto [handlesAfter, blocksAfter] = Holdings();
+    EXPECT_LT(static_cast<int>(handlesAfter - handlesBefore), kJobs);
+    EXPECT_LT(blocksAfter - blocksBefore, kJobs);
 }
 
 TEST_F(SortJobTest, FolderThatCannotBeOpenedShowsTheErrorBoxAndEndsNormally)
