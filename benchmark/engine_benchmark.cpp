@@ -142,7 +142,8 @@ unsigned __stdcall PlainLoop(void* argument)
     Report(progressBar, PBM_SETRANGE32, 0, static_cast<LPARAM>(names.size()));
     ReportStatus(dialog, kScanningFilesCaption);
 
-    std::vector<std::wstring> sources, destinations;
+    std::vector<std::wstring> sources;
+    std::vector<std::wstring> destinations;
     for (size_t i = 0; i < names.size(); ++i) {
         Report(progressBar, PBM_SETPOS, i, 0);
         const std::optional<TagFields> tag = ReadTagFields(base + names[i]);
@@ -174,7 +175,8 @@ unsigned __stdcall PlainLoop(void* argument)
 
 double Seconds()
 {
-    LARGE_INTEGER now, frequency;
+    LARGE_INTEGER now;
+    LARGE_INTEGER frequency;
     QueryPerformanceCounter(&now);
     QueryPerformanceFrequency(&frequency);
     return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
@@ -201,7 +203,7 @@ PassResult TimePass(const std::wstring& folder, unsigned(__stdcall* procedure)(v
     ResetEvent(g_jobFinished);
     const SIZE_T before = PrivateBytes();
     const double start = Seconds();
-    auto thread =
+    auto* thread =
         reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, procedure, argument, 0, nullptr));
     const SIZE_T peak = PumpUntilFinished();
     const double seconds = Seconds() - start;
@@ -274,20 +276,26 @@ int main()
                 "%d alternating rounds, medians\n",
                 kTotalFiles, kTaggedFiles, kArtists * kAlbumsPerArtist, kUntaggedFiles, kRounds);
 
-    std::vector<PassResult> a, b, c, d;
+    std::vector<PassResult> alone;
+    std::vector<PassResult> toDialog;
+    std::vector<PassResult> bySortWorker;
+    std::vector<PassResult> toDroppingBar;
     for (int round = 0; round < kRounds; ++round) {
-        a.push_back(TimeLoop(folder, nullptr));
-        b.push_back(TimeLoop(folder, ShowProgramDialog()));
-        c.push_back(TimeSortWorker(folder));
-        d.push_back(TimeLoop(folder, ShowDroppingDialog()));
+        alone.push_back(TimeLoop(folder, nullptr));
+        toDialog.push_back(TimeLoop(folder, ShowProgramDialog()));
+        bySortWorker.push_back(TimeSortWorker(folder));
+        toDroppingBar.push_back(TimeLoop(folder, ShowDroppingDialog()));
     }
-    const PassResult sa = Summarize(a), sb = Summarize(b), sc = Summarize(c), sd = Summarize(d);
-    PrintPass("(a) file-system work alone", sa);
-    PrintPass("(b) same loop + messages to the program's dialog", sb);
-    PrintPass("(c) SortWorker to the program's dialog", sc);
-    PrintPass("(d) same loop + messages to a bar that never paints", sd);
-    std::printf("c/a = %.2f   c/b = %.2f   c/d = %.2f\n", sc.seconds / sa.seconds,
-                sc.seconds / sb.seconds, sc.seconds / sd.seconds);
+    const PassResult passA = Summarize(alone);
+    const PassResult passB = Summarize(toDialog);
+    const PassResult passC = Summarize(bySortWorker);
+    const PassResult passD = Summarize(toDroppingBar);
+    PrintPass("(a) file-system work alone", passA);
+    PrintPass("(b) same loop + messages to the program's dialog", passB);
+    PrintPass("(c) SortWorker to the program's dialog", passC);
+    PrintPass("(d) same loop + messages to a bar that never paints", passD);
+    std::printf("c/a = %.2f   c/b = %.2f   c/d = %.2f\n", passC.seconds / passA.seconds,
+                passC.seconds / passB.seconds, passC.seconds / passD.seconds);
 
     std::error_code ignored;
     std::filesystem::remove_all(root, ignored);

@@ -58,9 +58,9 @@ int MeasureFillLength(HWND bar)
     int last = -1;
     for (size_t i = 0; i < empty.size(); ++i)
         if (empty[i] != full[i]) {
-            const int x = static_cast<int>(i % size.cx);
-            first = x < first ? x : first;
-            last = x > last ? x : last;
+            const int column = static_cast<int>(i % size.cx);
+            first = column < first ? column : first;
+            last = column > last ? column : last;
         }
     return last < first ? 0 : last - first + 1;
 }

@@ -31,11 +31,10 @@ TEST(SampleRun, MakesTheSampleFolder)
     WriteSong(L"04 Rain.mp3", "AC/DC Tribute", "");
     WriteSong(L"05 Loose.mp3", "", "Odds and Ends");
     WriteBytes(g_folder + L"\\06 Untagged.mp3", MakeMp3(""));
-    for (int track = 1; track <= g_tracks; ++track) {
-        wchar_t name[32];
-        swprintf(name, 32, L"Track %04d.mp3", track);
-        WriteSong(name, "The Examples", "Long Player");
-    }
+    // Numbered with four digits: Track 0001.mp3 and on.
+    for (int track = 1; track <= g_tracks; ++track)
+        WriteSong(L"Track " + std::to_wstring(10000 + track).substr(1) + L".mp3", "The Examples",
+                  "Long Player");
 }
 
 TEST(SampleRun, SortsTheChosenFolder)
@@ -66,7 +65,7 @@ int main(int argc, char** argv)
     g_tracks = count > 2 ? _wtoi(arguments[2]) : 0;
     LocalFree(static_cast<HLOCAL>(arguments));
     if (g_folder.empty()) {
-        std::fputs("usage: sample_run <folder> [<tracks> to make it]\n", stderr);
+        std::printf("usage: sample_run <folder> [<tracks> to make it]\n");
         return 2;
     }
     testing::GTEST_FLAG(filter) = count > 2 ? "*.MakesTheSampleFolder" : "*.SortsTheChosenFolder";
