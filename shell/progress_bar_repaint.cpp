@@ -113,8 +113,7 @@ LRESULT CALLBACK QuietProgressProc(HWND bar, UINT message, WPARAM wParam, LPARAM
 
 void RepaintProgressOnlyOnChange(HWND progressBar)
 {
-    g_plainProgressProc =
-        reinterpret_cast<WNDPROC>(GetWindowLongPtrW(progressBar, GWLP_WNDPROC));
+    g_plainProgressProc = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(progressBar, GWLP_WNDPROC));
     g_fillLength = MeasureFillLength(progressBar);
     SetWindowLongPtrW(progressBar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(QuietProgressProc));
 }

@@ -1,8 +1,7 @@
 #include "program_driver.h"
 
-#include "client_pixels.h"
-#include "png_file.h"
 #include "resource_ids.h"
+#include "window_pictures.h"
 
 #include <gtest/gtest.h>
 

@@ -14,8 +14,8 @@ namespace {
 using Captions = std::vector<std::wstring>;
 using Tree = std::set<std::wstring>;
 
-const Captions kJobCaptions = {kScanningFolderCaption, kScanningFilesCaption,
-                               kMovingFilesCaption, kRestingCaption};
+const Captions kJobCaptions = {kScanningFolderCaption, kScanningFilesCaption, kMovingFilesCaption,
+                               kRestingCaption};
 
 TEST(Program, GuidesAFirstTimeUser)
 {

@@ -1,8 +1,8 @@
-#include "client_pixels.h"
 #include "main_dialog.h"
 #include "resource_ids.h"
 #include "system_dlls.h"
 #include "test_windows.h"
+#include "window_pictures.h"
 
 #include <gtest/gtest.h>
 
@@ -151,7 +151,7 @@ TEST_F(ProgressBars, ProgramBarShowsAndAnswersExactlyWhatAPlainBarDoes)
     SendPass(0);
     Send(PBM_SETPOS, 1);
 
-    // A new range mid-way moves a position kept aside.
+    // A new range mid-way, and the other ways to move the bar.
     SendPass(5000, 5);
     Send(PBM_SETPOS, 4321);
     Send(PBM_SETRANGE32, 0, 4000);
