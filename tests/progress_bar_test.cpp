@@ -165,6 +165,16 @@ TEST_F(ProgressBars, ProgramBarShowsAndAnswersExactlyWhatAPlainBarDoes)
     Send(PBM_SETRANGE, 0, MAKELPARAM(0, 1000));
     Send(PBM_SETPOS, 999);
 
+    // A new look, announced as a theme change is, may fill another area: here
+    // a deeper edge narrows both bars.
+    for (HWND bar : {m_plain, m_program}) {
+        SetWindowLongPtrW(bar, GWL_EXSTYLE, GetWindowLongPtrW(bar, GWL_EXSTYLE) | WS_EX_CLIENTEDGE);
+        SetWindowPos(bar, nullptr, 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
+    }
+    Send(WM_THEMECHANGED);
+    SendPass(2000, 3);
+
     // Painting from outside: a window covers both bars and goes away. Before
     // the bars repaint what it uncovered, they take 502, which fills as much
     // of the bar as 501 does: the program's bar skips that position's repaint,
