@@ -262,10 +262,8 @@ int main()
 {
     g_jobFinished = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     RegisterProgressBarClass();
-    const std::filesystem::path root =
-        std::filesystem::temp_directory_path() /
-        (L"tunetidy-benchmark-" + std::to_wstring(GetCurrentProcessId()));
-    const std::wstring folder = (root / L"library").wstring();
+    const TempFolder root(L"tunetidy-benchmark");
+    const std::wstring folder = root / L"library";
     HWND probe = ShowProgramDialog();
     if (!probe) {
         std::printf("cannot create the dialog (no display?)\n");
@@ -296,8 +294,5 @@ int main()
     PrintPass("(d) same loop + messages to a bar that never paints", passD);
     std::printf("c/a = %.2f   c/b = %.2f   c/d = %.2f\n", passC.seconds / passA.seconds,
                 passC.seconds / passB.seconds, passC.seconds / passD.seconds);
-
-    std::error_code ignored;
-    std::filesystem::remove_all(root, ignored);
     return 0;
 }
