@@ -5,10 +5,13 @@
 
 namespace {
 
-// The program's one progress bar: its own window procedure, and the length of
-// its fill area in pixels, 0 when unknown (then every position is painted).
+// The program's one progress bar: its own window procedure; the length of its
+// fill area in pixels, 0 when unknown (then every position is painted); and a
+// position kept aside because it draws the picture the bar shows.
 WNDPROC g_plainProgressProc;
 int g_fillLength;
+bool g_positionKept;
+int g_keptPosition;
 
 LRESULT CallPlain(HWND bar, UINT message, WPARAM wParam = 0, LPARAM lParam = 0)
 {
@@ -65,12 +68,12 @@ int MeasureFillLength(HWND bar)
     return last < first ? 0 : last - first + 1;
 }
 
-// Tells which picture a position draws, as a key: equal keys, equal pictures.
-// A bar fills a share of its fill area proportional to the position and
-// rounds the filled length its own way. Two positions whose exact filled
-// lengths are equal, or lie strictly between the same two neighbouring half
-// pixels, get the same filled length whichever way the bar rounds. -1 when in
-// doubt: the fill area is unknown, the range empty or the position outside it.
+// Which picture a position draws, as a key: equal keys, equal pictures. A bar
+// fills a share of its fill area proportional to the position and rounds the
+// filled length its own way; two positions whose exact filled lengths are
+// equal, or lie strictly between the same two neighbouring half pixels, get
+// the same filled length whichever way it rounds. -1 when in doubt: the fill
+// area unknown, the range empty or the position outside it.
 long long PictureKey(HWND bar, long long position)
 {
     PBRANGE range = {};
@@ -83,25 +86,25 @@ long long PictureKey(HWND bar, long long position)
     return 2 * (twiceFilled / span) + (twiceFilled % span != 0);
 }
 
-// Whether the bar, taking this position now, would repaint only to draw the
-// picture of the position it holds. A repaint already due for another reason
-// (a region uncovered, a new range) stays due either way.
-bool DrawsTheShownPicture(HWND bar, int position)
-{
-    const long long key = PictureKey(bar, position);
-    return key >= 0 && key == PictureKey(bar, CallPlain(bar, PBM_GETPOS));
-}
-
-// Every message goes to the bar itself, which keeps every reply its own; a
-// position that draws the shown picture is taken with redrawing off, so that
-// the bar neither paints it nor leaves a repaint for later.
+// A new position that draws the picture shown is kept aside, not given to the
+// bar to repaint for nothing. Anything else reaches the bar once it has that
+// position, which draws the same pixels, so every other reply is its own.
 LRESULT CALLBACK QuietProgressProc(HWND bar, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == PBM_SETPOS && DrawsTheShownPicture(bar, static_cast<int>(wParam))) {
-        CallPlain(bar, WM_SETREDRAW, FALSE);
-        const LRESULT previous = CallPlain(bar, message, wParam, lParam);
-        CallPlain(bar, WM_SETREDRAW, TRUE);
+    if (message == PBM_SETPOS) {
+        const LRESULT held = CallPlain(bar, PBM_GETPOS);
+        const LRESULT previous = g_positionKept ? g_keptPosition : held;
+        const long long key = PictureKey(bar, static_cast<int>(wParam));
+        g_positionKept = key >= 0 && key == PictureKey(bar, held);
+        g_keptPosition = static_cast<int>(wParam);
+        if (!g_positionKept)
+            CallPlain(bar, message, wParam, lParam);
         return previous;
+    }
+    if (g_positionKept) {
+        // Cleared first: what the bar sends itself meanwhile reaches it directly.
+        g_positionKept = false;
+        CallPlain(bar, PBM_SETPOS, static_cast<WPARAM>(g_keptPosition));
     }
     // A new look may fill another area: paint every position from now on.
     if (message == WM_THEMECHANGED)

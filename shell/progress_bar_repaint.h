@@ -3,8 +3,7 @@
 #include <windows.h>
 
 // Lets the program's progress bar skip the repaint of a new position that
-// would draw the very picture already shown; every message still reaches the
-// bar, so every reply is a plain bar's. Call it once, before the bar is first
-// shown: it measures the bar's fill area from the bar's own drawing in memory,
-// and paints every position if it cannot.
+// would draw the very picture already shown. Call it once, before the bar is
+// first shown: it measures the bar's fill area from the bar's own drawing in
+// memory, and paints every position if it cannot.
 void RepaintProgressOnlyOnChange(HWND progressBar);

@@ -175,20 +175,22 @@ TEST_F(ProgressBars, ProgramBarShowsAndAnswersExactlyWhatAPlainBarDoes)
     Send(WM_THEMECHANGED);
     SendPass(2000, 3);
 
-    // Painting from outside: a window covers both bars and goes away. Before
-    // the bars repaint what it uncovered, they take 502, which fills as much
-    // of the bar as 501 does: the program's bar skips that position's repaint,
-    // never the one still due.
+    // Painting from outside: something draws over both bars and leaves them a
+    // repaint due, as a window that moves away does. Before that repaint,
+    // they take 502, which fills as much of the bar as 501 does: the
+    // program's bar skips that position's repaint, never the one still due.
     Send(PBM_SETPOS, 500);
     Send(PBM_SETPOS, 501);
-    HWND cover = CreateWindowExW(WS_EX_TOPMOST, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 0, 0, 1000,
-                                 200, nullptr, nullptr, nullptr, nullptr);
+    for (HWND bar : {m_plain, m_program}) {
+        HDC drawing = GetDC(bar);
+        GetClientRect(bar, &client);
+        FillRect(drawing, &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+        ReleaseDC(bar, drawing);
+        InvalidateRect(bar, nullptr, TRUE);
+        SendMessageW(bar, PBM_SETPOS, 502, 0);
+    }
     PumpMessages();
-    DestroyWindow(cover);
-    SendMessageW(m_plain, PBM_SETPOS, 502, 0);
-    SendMessageW(m_program, PBM_SETPOS, 502, 0);
-    PumpMessages();
-    ExpectSamePicture("uncovering");
+    ExpectSamePicture("a repaint due");
     EXPECT_EQ(SendMessageW(m_program, PBM_GETPOS, 0, 0), 502);
 }
 
