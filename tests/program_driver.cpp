@@ -14,11 +14,6 @@ namespace {
 
 const wchar_t kBrowserCaption[] = L"Browse for Folder";
 
-bool WaitUntilClosed(HWND window)
-{
-    return WaitUntil([window] { return !IsWindow(window); });
-}
-
 // Memory in the program's process, for messages whose parameters point to
 // data: another process's window reads them in its own address space.
 class ProgramMemory {

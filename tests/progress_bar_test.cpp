@@ -62,6 +62,7 @@ protected:
         PumpMessages();
         const std::string after = Describe(message, wParam, lParam);
         ASSERT_EQ(programReply, plainReply) << after;
+        // The picture first: a query makes the bar take a position kept aside.
         ExpectSamePicture(after);
         ExpectSameQueries(after);
     }
@@ -151,7 +152,7 @@ TEST_F(ProgressBars, ProgramBarShowsAndAnswersExactlyWhatAPlainBarDoes)
     SendPass(0);
     Send(PBM_SETPOS, 1);
 
-    // A new range mid-way, and the other ways to move the bar.
+    // A new range mid-way moves a position kept aside.
     SendPass(5000, 5);
     Send(PBM_SETPOS, 4321);
     Send(PBM_SETRANGE32, 0, 4000);

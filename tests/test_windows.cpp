@@ -31,6 +31,11 @@ BOOL CALLBACK MatchBox(HWND window, LPARAM lParam)
 
 } // namespace
 
+bool WaitUntilClosed(HWND window)
+{
+    return WaitUntil([window] { return !IsWindow(window); });
+}
+
 void PumpMessages()
 {
     MSG message;
@@ -67,7 +72,7 @@ std::wstring DismissMessageBox(HWND box)
 {
     std::wstring text = TextOf(GetDlgItem(box, 0xFFFF));
     PostMessageW(box, WM_COMMAND, IDOK, 0);
-    EXPECT_TRUE(WaitUntil([box] { return !IsWindow(box); })) << "the message box did not close";
+    EXPECT_TRUE(WaitUntilClosed(box)) << "the message box did not close";
     return text;
 }
 

@@ -26,6 +26,8 @@ template <typename Condition> bool WaitUntil(Condition done, DWORD pollMs = 10)
     return done();
 }
 
+bool WaitUntilClosed(HWND window);
+
 void PumpMessages();
 
 // Pumps messages until `object` is signalled, calling `between()` at least
