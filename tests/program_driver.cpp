@@ -6,84 +6,17 @@
 #include <gtest/gtest.h>
 
 #include <commctrl.h>
-#include <cstddef>
-#include <cwchar>
+#include <filesystem>
 #include <shlobj.h>
 
-namespace {
-
 const wchar_t kBrowserCaption[] = L"Browse for Folder";
-
-// Memory in the program's process, for messages whose parameters point to
-// data: another process's window reads them in its own address space.
-class ProgramMemory {
-public:
-    ProgramMemory(HANDLE process, size_t size)
-        : m_process(process), m_address(VirtualAllocEx(process, nullptr, size,
-                                                       MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE))
-    {
-    }
-    ~ProgramMemory() { VirtualFreeEx(m_process, m_address, 0, MEM_RELEASE); }
-    ProgramMemory(const ProgramMemory&) = delete;
-    ProgramMemory& operator=(const ProgramMemory&) = delete;
-
-    void* Address() const { return m_address; }
-    bool Write(const void* data, size_t size) const
-    {
-        return m_address && WriteProcessMemory(m_process, m_address, data, size, nullptr);
-    }
-    bool Read(void* data, size_t size) const
-    {
-        return m_address && ReadProcessMemory(m_process, m_address, data, size, nullptr);
-    }
-
-private:
-    HANDLE m_process;
-    void* m_address;
-};
-
-// Text in the program's memory, up to its terminator or MAX_PATH characters,
-// read a page at a time: the page after the text may not be readable.
-std::wstring ReadProgramText(HANDLE process, const wchar_t* address)
-{
-    const size_t kPage = 4096;
-    std::wstring text;
-    while (text.size() < MAX_PATH) {
-        const auto start = reinterpret_cast<uintptr_t>(address + text.size());
-        wchar_t chunk[kPage / sizeof(wchar_t)] = {};
-        const size_t bytes = kPage - start % kPage;
-        if (!ReadProcessMemory(process, reinterpret_cast<const void*>(start), chunk, bytes,
-                               nullptr))
-            return L"";
-        const size_t length = wcsnlen(chunk, bytes / sizeof(wchar_t));
-        text.append(chunk, length);
-        if (length < bytes / sizeof(wchar_t))
-            return text;
-    }
-    return text;
-}
-
-BOOL CALLBACK MatchTree(HWND window, LPARAM lParam)
-{
-    wchar_t className[32] = L"";
-    GetClassNameW(window, className, 32);
-    if (wcscmp(className, WC_TREEVIEWW) != 0)
-        return TRUE;
-    *reinterpret_cast<HWND*>(lParam) = window;
-    return FALSE;
-}
-
-} // namespace
 
 // One level above the tests.
 std::wstring BuildFolder()
 {
     wchar_t path[MAX_PATH];
     GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder(path);
-    folder.erase(folder.find_last_of(L'\\'));
-    folder.erase(folder.find_last_of(L'\\'));
-    return folder;
+    return std::filesystem::path(path).parent_path().parent_path().wstring();
 }
 
 bool RunningUnderWine()
@@ -159,11 +92,8 @@ void ProgramDriver::CloseWindow()
 std::wstring ProgramDriver::DismissMessageBox(const std::wstring& caption)
 {
     HWND box = WaitForWindow(caption);
-    if (!box) {
-        ADD_FAILURE() << "no message box appeared";
-        return L"";
-    }
-    return ::DismissMessageBox(box);
+    EXPECT_NE(box, nullptr) << "no message box appeared";
+    return box ? ::DismissMessageBox(box) : L"";
 }
 
 void ProgramDriver::TypeKey(WORD key, WORD modifier)
@@ -174,20 +104,16 @@ void ProgramDriver::TypeKey(WORD key, WORD modifier)
     SetForegroundWindow(m_dialog);
     ASSERT_EQ(GetForegroundWindow(), m_dialog)
         << "the dialog is not in front: keys would go astray";
+    // Down in order, up in reverse; no modifier is key 0.
+    const WORD keys[] = {modifier, key, key, modifier};
     std::vector<INPUT> inputs;
-    auto add = [&inputs](WORD virtualKey, DWORD flags) {
+    for (size_t i = 0; i < 4; ++i) {
         INPUT input = {};
         input.type = INPUT_KEYBOARD;
-        input.ki.wVk = virtualKey;
-        input.ki.dwFlags = flags;
-        inputs.push_back(input);
-    };
-    if (modifier)
-        add(modifier, 0);
-    add(key, 0);
-    add(key, KEYEVENTF_KEYUP);
-    if (modifier)
-        add(modifier, KEYEVENTF_KEYUP);
+        input.ki = {keys[i], 0, static_cast<DWORD>(i < 2 ? 0 : KEYEVENTF_KEYUP), 0, 0};
+        if (keys[i])
+            inputs.push_back(input);
+    }
     EXPECT_EQ(SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)),
               inputs.size())
         << "the keys were not typed";
@@ -203,37 +129,6 @@ bool ProgramDriver::WaitForFocus(int controlId) const
     });
 }
 
-HWND ProgramDriver::WaitForFolderBrowser() const
-{
-    HWND browser = WaitForWindow(kBrowserCaption);
-    EXPECT_NE(browser, nullptr) << "the folder browser did not open";
-    return browser;
-}
-
-std::wstring ProgramDriver::BrowserSelection(HWND browser) const
-{
-    HWND tree = nullptr;
-    EnumChildWindows(browser, MatchTree, reinterpret_cast<LPARAM>(&tree));
-    struct ItemText {
-        TVITEMW item;
-        wchar_t text[MAX_PATH];
-    };
-    const ProgramMemory memory(m_process.hProcess, sizeof(ItemText));
-    ItemText itemText = {};
-    itemText.item.mask = TVIF_TEXT;
-    itemText.item.hItem = reinterpret_cast<HTREEITEM>(Ask(tree, TVM_GETNEXTITEM, TVGN_CARET));
-    itemText.item.pszText =
-        reinterpret_cast<wchar_t*>(static_cast<char*>(memory.Address()) + offsetof(ItemText, text));
-    itemText.item.cchTextMax = MAX_PATH;
-    if (!tree || !memory.Write(&itemText, sizeof itemText) ||
-        !Ask(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(memory.Address())) ||
-        !memory.Read(&itemText, sizeof itemText))
-        return L"";
-    // A tree view may answer with a pointer to text of its own instead of
-    // filling the buffer it was given.
-    return ReadProgramText(m_process.hProcess, itemText.item.pszText);
-}
-
 bool ProgramDriver::ChooseFolder(const std::wstring& folder)
 {
     Press(IDC_CHOOSE_DIR_BUTTON);
@@ -242,31 +137,39 @@ bool ProgramDriver::ChooseFolder(const std::wstring& folder)
 
 bool ProgramDriver::ChooseFolderInBrowser(const std::wstring& folder)
 {
-    HWND browser = WaitForFolderBrowser();
-    if (!browser)
-        return false;
-    const size_t size = (folder.size() + 1) * sizeof(wchar_t);
-    const ProgramMemory path(m_process.hProcess, size);
-    EXPECT_TRUE(path.Write(folder.c_str(), size)) << "cannot hand the folder to the browser";
     // The browser sometimes ignores the first selection it is given in a
-    // process (seen under Wine): it is given the folder until it shows it.
-    const std::wstring name = folder.substr(folder.find_last_of(L'\\') + 1);
-    const bool selected = WaitUntil(
-        [&] {
-            Ask(browser, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(path.Address()));
-            return BrowserSelection(browser) == name;
-        },
-        100);
-    EXPECT_TRUE(selected) << "the browser did not select the folder";
-    PostMessageW(browser, WM_COMMAND, selected ? IDOK : IDCANCEL, 0);
-    EXPECT_TRUE(WaitUntilClosed(browser)) << "the folder browser did not close";
-    return selected && FolderField() == folder;
+    // process (seen under Wine): a choice that did not reach the dialog is
+    // made again in a browser opened anew.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (attempt > 0)
+            Press(IDC_CHOOSE_DIR_BUTTON);
+        HWND browser = WaitForWindow(kBrowserCaption);
+        if (!browser) {
+            ADD_FAILURE() << "the folder browser did not open";
+            return false;
+        }
+        // The browser reads the path in its own address space.
+        const size_t size = (folder.size() + 1) * sizeof(wchar_t);
+        void* path = VirtualAllocEx(m_process.hProcess, nullptr, size, MEM_COMMIT | MEM_RESERVE,
+                                    PAGE_READWRITE);
+        if (path && WriteProcessMemory(m_process.hProcess, path, folder.c_str(), size, nullptr))
+            Ask(browser, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(path));
+        else
+            ADD_FAILURE() << "cannot hand the folder to the browser";
+        VirtualFreeEx(m_process.hProcess, path, 0, MEM_RELEASE);
+        PostMessageW(browser, WM_COMMAND, IDOK, 0);
+        EXPECT_TRUE(WaitUntilClosed(browser)) << "the folder browser did not close";
+        if (FolderField() == folder)
+            return true;
+    }
+    return false;
 }
 
 void ProgramDriver::CancelFolderBrowser()
 {
     Press(IDC_CHOOSE_DIR_BUTTON);
-    HWND browser = WaitForFolderBrowser();
+    HWND browser = WaitForWindow(kBrowserCaption);
+    EXPECT_NE(browser, nullptr) << "the folder browser did not open";
     PostMessageW(browser, WM_COMMAND, IDCANCEL, 0);
     EXPECT_TRUE(WaitUntilClosed(browser)) << "the folder browser did not close";
 }
@@ -341,15 +244,8 @@ void ProgramDriver::SaveScreenshot(const std::wstring& fileName) const
     GetClientRect(desktop, &screen);
     GetWindowRect(m_dialog, &frame);
     IntersectRect(&frame, &frame, &screen);
-    const std::vector<DWORD> shown = ClientPixels(desktop, PixelSource::Screen);
-    std::vector<DWORD> pixels;
-    for (LONG y = frame.top; y < frame.bottom; ++y) {
-        const auto row = shown.begin() + static_cast<ptrdiff_t>(y) * screen.right;
-        pixels.insert(pixels.end(), row + frame.left, row + frame.right);
-    }
-
-    const std::wstring path = BuildFolder() + L"\\" + fileName;
     const HRESULT result =
-        WritePng(path, frame.right - frame.left, frame.bottom - frame.top, pixels);
+        WritePng(BuildFolder() + L"\\" + fileName, ClientPixels(desktop, PixelSource::Screen),
+                 static_cast<UINT>(screen.right), frame);
     EXPECT_EQ(result, S_OK) << "cannot write the screenshot " << fileName;
 }

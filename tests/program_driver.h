@@ -46,8 +46,7 @@ public:
     std::wstring DismissMessageBox(const std::wstring& caption);
 
     // Opens the folder browser, selects the given folder in it and confirms.
-    // Returns whether the dialog now shows that folder; a folder the browser
-    // would not select is not confirmed.
+    // Returns whether the dialog now shows that folder.
     bool ChooseFolder(const std::wstring& folder);
     // The same in a folder browser opened some other way.
     bool ChooseFolderInBrowser(const std::wstring& folder);
@@ -74,9 +73,6 @@ public:
 
 private:
     HWND WaitForWindow(const std::wstring& caption) const;
-    HWND WaitForFolderBrowser() const;
-    // The name of the folder selected in the browser's tree.
-    std::wstring BrowserSelection(HWND browser) const;
 
     PROCESS_INFORMATION m_process = {};
     HWND m_dialog = nullptr;

@@ -12,7 +12,6 @@
 namespace {
 
 using Captions = std::vector<std::wstring>;
-using Tree = std::set<std::wstring>;
 
 const Captions kJobCaptions = {kScanningFolderCaption, kScanningFilesCaption, kMovingFilesCaption,
                                kRestingCaption};

@@ -6,31 +6,6 @@
 
 #include <cwchar>
 
-namespace {
-
-struct BoxSearch {
-    DWORD processId;
-    const wchar_t* caption;
-    HWND found;
-};
-
-BOOL CALLBACK MatchBox(HWND window, LPARAM lParam)
-{
-    auto* search = reinterpret_cast<BoxSearch*>(lParam);
-    DWORD processId = 0;
-    GetWindowThreadProcessId(window, &processId);
-    wchar_t className[32] = L"";
-    GetClassNameW(window, className, 32);
-    if (processId == search->processId && wcscmp(className, L"#32770") == 0 &&
-        IsWindowVisible(window) && _wcsicmp(TextOf(window).c_str(), search->caption) == 0) {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-} // namespace
-
 bool WaitUntilClosed(HWND window)
 {
     return WaitUntil([window] { return !IsWindow(window); });
@@ -63,9 +38,15 @@ std::wstring TextOf(HWND window)
 
 HWND FindBox(DWORD processId, const std::wstring& caption)
 {
-    BoxSearch search = {processId, caption.c_str(), nullptr};
-    EnumWindows(MatchBox, reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    // Every top-level dialog box, of any process, one after another.
+    for (HWND box = nullptr; (box = FindWindowExW(nullptr, box, L"#32770", nullptr)) != nullptr;) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(box, &owner);
+        if (owner == processId && IsWindowVisible(box) &&
+            _wcsicmp(TextOf(box).c_str(), caption.c_str()) == 0)
+            return box;
+    }
+    return nullptr;
 }
 
 std::wstring DismissMessageBox(HWND box)

@@ -6,28 +6,26 @@
 
 namespace {
 
-// Every PNG encoder takes 24-bit blue, green, red.
-std::vector<BYTE> ToBgr(const std::vector<DWORD>& pixels)
-{
-    std::vector<BYTE> bytes;
-    bytes.reserve(pixels.size() * 3);
-    for (DWORD pixel : pixels) {
-        bytes.push_back(static_cast<BYTE>(pixel));
-        bytes.push_back(static_cast<BYTE>(pixel >> 8));
-        bytes.push_back(static_cast<BYTE>(pixel >> 16));
-    }
-    return bytes;
-}
-
-HRESULT Encode(const std::wstring& path, UINT width, UINT height, std::vector<BYTE>& bgr)
+HRESULT Encode(const std::wstring& path, std::vector<DWORD>& pixels, UINT width, const RECT& crop)
 {
     Microsoft::WRL::ComPtr<IWICImagingFactory> factory;
+    Microsoft::WRL::ComPtr<IWICBitmap> bitmap;
+    Microsoft::WRL::ComPtr<IWICBitmapSource> bgr;
     Microsoft::WRL::ComPtr<IWICStream> stream;
     Microsoft::WRL::ComPtr<IWICBitmapEncoder> encoder;
     Microsoft::WRL::ComPtr<IWICBitmapFrameEncode> frame;
-    WICPixelFormatGUID format = GUID_WICPixelFormat24bppBGR;
+    const auto size = static_cast<UINT>(pixels.size());
+    WICRect area = {crop.left, crop.top, crop.right - crop.left, crop.bottom - crop.top};
     HRESULT result = CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
                                       IID_PPV_ARGS(&factory));
+    if (SUCCEEDED(result))
+        result = factory->CreateBitmapFromMemory(width, size / width, GUID_WICPixelFormat32bppBGR,
+                                                 width * 4, size * 4,
+                                                 reinterpret_cast<BYTE*>(pixels.data()), &bitmap);
+    // Every PNG encoder takes 24-bit blue, green, red, the format the frame
+    // takes from its source.
+    if (SUCCEEDED(result))
+        result = WICConvertBitmapSource(GUID_WICPixelFormat24bppBGR, bitmap.Get(), &bgr);
     if (SUCCEEDED(result))
         result = factory->CreateStream(&stream);
     if (SUCCEEDED(result))
@@ -41,13 +39,7 @@ HRESULT Encode(const std::wstring& path, UINT width, UINT height, std::vector<BY
     if (SUCCEEDED(result))
         result = frame->Initialize(nullptr);
     if (SUCCEEDED(result))
-        result = frame->SetSize(width, height);
-    if (SUCCEEDED(result))
-        result = frame->SetPixelFormat(&format);
-    if (SUCCEEDED(result) && format != GUID_WICPixelFormat24bppBGR)
-        result = WINCODEC_ERR_UNSUPPORTEDPIXELFORMAT;
-    if (SUCCEEDED(result))
-        result = frame->WritePixels(height, width * 3, static_cast<UINT>(bgr.size()), bgr.data());
+        result = frame->WriteSource(bgr.Get(), &area);
     if (SUCCEEDED(result))
         result = frame->Commit();
     if (SUCCEEDED(result))
@@ -57,14 +49,12 @@ HRESULT Encode(const std::wstring& path, UINT width, UINT height, std::vector<BY
 
 } // namespace
 
-HRESULT WritePng(const std::wstring& path, UINT width, UINT height,
-                 const std::vector<DWORD>& pixels)
+HRESULT WritePng(const std::wstring& path, std::vector<DWORD> pixels, UINT width, const RECT& crop)
 {
-    if (width == 0 || height == 0 || pixels.size() != static_cast<size_t>(width) * height)
+    if (width == 0 || pixels.size() % width != 0 || IsRectEmpty(&crop))
         return E_INVALIDARG;
-    std::vector<BYTE> bgr = ToBgr(pixels);
     const HRESULT initialised = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    const HRESULT result = Encode(path, width, height, bgr);
+    const HRESULT result = Encode(path, pixels, width, crop);
     if (SUCCEEDED(initialised))
         CoUninitialize();
     return result;

@@ -12,8 +12,7 @@ enum class PixelSource {
 // The window's client area as 32-bit pixels, row by row from the top.
 std::vector<DWORD> ClientPixels(HWND window, PixelSource source);
 
-// Writes 32-bit pixels (blue, green, red, unused byte), row by row from the
-// top, as a PNG file, through the Windows Imaging Component. Returns what
-// failed, or S_OK.
-HRESULT WritePng(const std::wstring& path, UINT width, UINT height,
-                 const std::vector<DWORD>& pixels);
+// Writes the part `crop` of 32-bit pixels (blue, green, red, unused byte),
+// `width` to a row from the top, as a PNG file, through the Windows Imaging
+// Component. Returns what failed, or S_OK.
+HRESULT WritePng(const std::wstring& path, std::vector<DWORD> pixels, UINT width, const RECT& crop);
