@@ -25,25 +25,44 @@ std::wstring Status(const wchar_t* text)
     return std::wstring(L"WM_SETTEXT 0 \"") + text + L"\"";
 }
 
-void RegisterRecorderClass(WNDPROC procedure)
+// The events of the recorder whose windows exist: a test holds one at a time.
+std::vector<std::wstring>* g_events;
+
+LRESULT CALLBACK RecordingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    WNDCLASSW windowClass = {};
-    windowClass.lpfnWndProc = procedure;
-    windowClass.hInstance = GetModuleHandleW(nullptr);
-    windowClass.lpszClassName = kRecorderClass;
-    RegisterClassW(&windowClass); // Fails harmlessly when already registered.
+    switch (message) {
+    case WM_SETTEXT:
+        g_events->push_back(L"WM_SETTEXT " + std::to_wstring(wParam) + L" \"" +
+                            reinterpret_cast<const wchar_t*>(lParam) + L"\"");
+        break;
+    case PBM_SETRANGE32:
+        g_events->push_back(L"PBM_SETRANGE32 " + Numbers(wParam, lParam));
+        return 0;
+    case PBM_SETPOS:
+        g_events->push_back(L"PBM_SETPOS " + Numbers(wParam, lParam));
+        return 0;
+    case WM_SORTDONE:
+        g_events->push_back(L"WM_SORTDONE " + Numbers(wParam, lParam));
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
 }
 
 } // namespace
 
 JobRecorder::JobRecorder()
 {
-    RegisterRecorderClass(RecordingProc);
+    g_events = &m_events;
+    WNDCLASSW windowClass = {};
+    windowClass.lpfnWndProc = RecordingProc;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = kRecorderClass;
+    RegisterClassW(&windowClass); // Fails harmlessly when already registered.
     m_window = CreateWindowExW(0, kRecorderClass, L"Recorder", WS_OVERLAPPEDWINDOW, 0, 0, 300, 100,
-                               nullptr, nullptr, GetModuleHandleW(nullptr), this);
+                               nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     CreateWindowExW(0, kRecorderClass, L"", WS_CHILD, 0, 0, 100, 20, m_window,
                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_PROGRESS_BAR)),
-                    GetModuleHandleW(nullptr), this);
+                    GetModuleHandleW(nullptr), nullptr);
     if (!m_window)
         ADD_FAILURE() << "cannot create the recording window (no display?)";
 }
@@ -51,6 +70,7 @@ JobRecorder::JobRecorder()
 JobRecorder::~JobRecorder()
 {
     DestroyWindow(m_window);
+    g_events = nullptr;
 }
 
 std::vector<std::wstring> JobRecorder::TakeEvents()
@@ -58,36 +78,6 @@ std::vector<std::wstring> JobRecorder::TakeEvents()
     std::vector<std::wstring> events;
     events.swap(m_events);
     return events;
-}
-
-LRESULT CALLBACK JobRecorder::RecordingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == WM_NCCREATE) {
-        const auto* creation = reinterpret_cast<CREATESTRUCTW*>(lParam);
-        SetWindowLongPtrW(window, GWLP_USERDATA,
-                          reinterpret_cast<LONG_PTR>(creation->lpCreateParams));
-    }
-    auto* recorder = reinterpret_cast<JobRecorder*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (!recorder)
-        return DefWindowProcW(window, message, wParam, lParam);
-
-    std::vector<std::wstring>& events = recorder->m_events;
-    switch (message) {
-    case WM_SETTEXT:
-        events.push_back(L"WM_SETTEXT " + std::to_wstring(wParam) + L" \"" +
-                         reinterpret_cast<const wchar_t*>(lParam) + L"\"");
-        break;
-    case PBM_SETRANGE32:
-        events.push_back(L"PBM_SETRANGE32 " + Numbers(wParam, lParam));
-        return 0;
-    case PBM_SETPOS:
-        events.push_back(L"PBM_SETPOS " + Numbers(wParam, lParam));
-        return 0;
-    case WM_SORTDONE:
-        events.push_back(L"WM_SORTDONE " + Numbers(wParam, lParam));
-        return 0;
-    }
-    return DefWindowProcW(window, message, wParam, lParam);
 }
 
 void JobRecorder::DismissErrorBox()

@@ -19,11 +19,9 @@ public:
     // found by its caption, recorded as `message box "<text>"` and dismissed.
     unsigned RunJob(const std::wstring& folder);
 
-    HWND Window() const { return m_window; }
     std::vector<std::wstring> TakeEvents();
 
 private:
-    static LRESULT CALLBACK RecordingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void DismissErrorBox();
 
     HWND m_window = nullptr;
