@@ -60,7 +60,8 @@ protected:
         const LRESULT programReply = SendMessageW(m_program, message, wParam, lParam);
         // Whatever either bar left for the message loop to paint is painted.
         PumpMessages();
-        const std::string after = Describe(message, wParam, lParam);
+        const std::string after = "message " + std::to_string(message) + " " +
+                                  std::to_string(wParam) + " " + std::to_string(lParam);
         ASSERT_EQ(programReply, plainReply) << after;
         // The picture first: a query makes the bar take a position kept aside.
         ExpectSamePicture(after);
@@ -82,33 +83,29 @@ protected:
             << "the bars show different pictures after " << after;
     }
 
+    void ExpectSameQueries(const std::string& after)
+    {
+        ASSERT_EQ(Queries(m_program), Queries(m_plain)) << after;
+    }
+
     HWND m_plainDialog;
     HWND m_programDialog;
     HWND m_plain;
     HWND m_program;
 
-    void ExpectSameQueries(const std::string& after)
-    {
-        ASSERT_EQ(SendMessageW(m_program, PBM_GETPOS, 0, 0),
-                  SendMessageW(m_plain, PBM_GETPOS, 0, 0))
-            << after;
-        for (BOOL low : {TRUE, FALSE}) {
-            PBRANGE plainRange = {};
-            PBRANGE programRange = {};
-            ASSERT_EQ(
-                SendMessageW(m_program, PBM_GETRANGE, low, reinterpret_cast<LPARAM>(&programRange)),
-                SendMessageW(m_plain, PBM_GETRANGE, low, reinterpret_cast<LPARAM>(&plainRange)))
-                << after;
-            ASSERT_EQ(programRange.iLow, plainRange.iLow) << after;
-            ASSERT_EQ(programRange.iHigh, plainRange.iHigh) << after;
-        }
-    }
-
 private:
-    static std::string Describe(UINT message, WPARAM wParam, LPARAM lParam)
+    // A bar's answers to the position query and to both range queries, with
+    // the ranges they fill in.
+    static std::vector<int> Queries(HWND bar)
     {
-        return "message " + std::to_string(message) + " " + std::to_string(wParam) + " " +
-               std::to_string(lParam);
+        std::vector<int> answers = {static_cast<int>(SendMessageW(bar, PBM_GETPOS, 0, 0))};
+        for (BOOL low : {TRUE, FALSE}) {
+            PBRANGE range = {};
+            answers.push_back(static_cast<int>(
+                SendMessageW(bar, PBM_GETRANGE, low, reinterpret_cast<LPARAM>(&range))));
+            answers.insert(answers.end(), {range.iLow, range.iHigh});
+        }
+        return answers;
     }
 };
 
