@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <random>
+#include <utility>
 #include <windows.h>
 
 namespace {
@@ -16,14 +17,9 @@ TagField Field(const std::string& bytes)
     return field;
 }
 
-struct NamingCase {
-    std::string field;
-    std::wstring expected;
-};
-
 TEST(MakeFolderName, AppliesTheNamingRules)
 {
-    const NamingCase cases[] = {
+    const std::pair<std::string, std::wstring> cases[] = {
         {"Salt/Pepper", L"Salt_Pepper"},
         {"Vol. 2", L"Vol_ 2"},
         {"Rock 'n' Roll", L"Rock _n_ Roll"},
@@ -39,9 +35,8 @@ TEST(MakeFolderName, AppliesTheNamingRules)
         // trim stops at once, so the text keeps its trailing spaces.
         {"Text  " + std::string(1, '\0') + std::string(23, 'Z'), L"Text  "},
     };
-    for (const NamingCase& naming : cases)
-        EXPECT_EQ(MakeFolderName(Field(naming.field), L"Unknown Artist"), naming.expected)
-            << "field: " << naming.field;
+    for (const auto& [field, expected] : cases)
+        EXPECT_EQ(MakeFolderName(Field(field), L"Unknown Artist"), expected) << "field: " << field;
 }
 
 TEST(MakeFolderName, BlankFieldsTakeTheDefault)
@@ -110,13 +105,9 @@ TEST(MakeFolderName, AnyFieldsGiveUsableNamesExactlyTwoFoldersDown)
     }
 }
 
-class ReadTagFieldsTest : public ::testing::Test {
-protected:
-    TempFolder folder;
-};
-
-TEST_F(ReadTagFieldsTest, ReadsTheFieldsOfTheLast128Bytes)
+TEST(ReadTagFieldsTest, ReadsTheFieldsOfTheLast128Bytes)
 {
+    const TempFolder folder;
     WriteBytes(folder / L"song.mp3", MakeMp3(MakeTag(std::string(30, 'A'), "Album", ' ')));
 
     const std::optional<TagFields> fields = ReadTagFields(folder / L"song.mp3");
@@ -127,8 +118,9 @@ TEST_F(ReadTagFieldsTest, ReadsTheFieldsOfTheLast128Bytes)
     EXPECT_EQ(std::string(fields->album.data()), "Album" + std::string(25, ' '));
 }
 
-TEST_F(ReadTagFieldsTest, NeedsAFullTagWithItsMarker)
+TEST(ReadTagFieldsTest, NeedsAFullTagWithItsMarker)
 {
+    const TempFolder folder;
     const std::string tag = MakeTag("Artist", "Album");
     WriteBytes(folder / L"exact.mp3", tag);
     WriteBytes(folder / L"short.mp3", tag.substr(0, 127));
@@ -144,8 +136,9 @@ TEST_F(ReadTagFieldsTest, NeedsAFullTagWithItsMarker)
     EXPECT_FALSE(ReadTagFields(folder / L"missing.mp3"));
 }
 
-TEST_F(ReadTagFieldsTest, ReadsAnyFileNameEvenWhileAnotherProgramWritesTheFile)
+TEST(ReadTagFieldsTest, ReadsAnyFileNameEvenWhileAnotherProgramWritesTheFile)
 {
+    const TempFolder folder;
     const std::wstring path = folder / L"\u0416\u6B4C \u20AC.mp3";
     WriteBytes(path, MakeMp3(MakeTag("Artist", "Album")));
     HANDLE writer =

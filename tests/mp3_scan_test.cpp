@@ -22,12 +22,6 @@ TEST(HasExtension, LooksAtTheLastThreeCharactersOnly)
     EXPECT_EQ(GetExtension(L"\u00C9.\u00C9P3"), L"\u00C9p3");
 }
 
-std::vector<std::wstring> Sorted(std::vector<std::wstring> names)
-{
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 TEST(FindFilesWithExtension, ListsVisiblePlainFilesDirectlyInsideTheFolder)
 {
     TempFolder folder;
@@ -44,10 +38,12 @@ TEST(FindFilesWithExtension, ListsVisiblePlainFilesDirectlyInsideTheFolder)
     const std::vector<std::wstring> expected = {L"B.MP3", L"a.mp3", L"trackmp3"};
     std::vector<std::wstring> names = {L"left over from before"};
     FindFilesWithExtension(L"mp3", folder.Path(), names);
-    EXPECT_EQ(Sorted(names), expected);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, expected);
 
     FindFilesWithExtension(L"mp3", folder.Path() + L"\\", names);
-    EXPECT_EQ(Sorted(names), expected) << "folder given with a trailing backslash";
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, expected) << "folder given with a trailing backslash";
 }
 
 } // namespace

@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cctype>
 #include <set>
 #include <string>
 #include <utility>
@@ -69,9 +67,7 @@ public:
             if (nameOffset == 0 || nameOffset >= m_bytes.size())
                 break;
             std::string name(m_bytes.c_str() + nameOffset);
-            std::transform(name.begin(), name.end(), name.begin(), [](unsigned char character) {
-                return static_cast<char>(std::tolower(character));
-            });
+            CharLowerA(name.data());
             names.insert(name);
         }
         return names;
