@@ -94,18 +94,19 @@ protected:
     HWND m_program;
 
 private:
-    // A bar's answers to the position query and to both range queries, with
-    // the ranges they fill in.
-    static std::vector<int> Queries(HWND bar)
+    // A bar's answers to the position query and to both range queries, then
+    // the ranges those filled in (a braced list is evaluated in order).
+    static std::vector<LRESULT> Queries(HWND bar)
     {
-        std::vector<int> answers = {static_cast<int>(SendMessageW(bar, PBM_GETPOS, 0, 0))};
-        for (BOOL low : {TRUE, FALSE}) {
-            PBRANGE range = {};
-            answers.push_back(static_cast<int>(
-                SendMessageW(bar, PBM_GETRANGE, low, reinterpret_cast<LPARAM>(&range))));
-            answers.insert(answers.end(), {range.iLow, range.iHigh});
-        }
-        return answers;
+        PBRANGE low = {};
+        PBRANGE high = {};
+        return {SendMessageW(bar, PBM_GETPOS, 0, 0),
+                SendMessageW(bar, PBM_GETRANGE, TRUE, reinterpret_cast<LPARAM>(&low)),
+                SendMessageW(bar, PBM_GETRANGE, FALSE, reinterpret_cast<LPARAM>(&high)),
+                low.iLow,
+                low.iHigh,
+                high.iLow,
+                high.iHigh};
     }
 };
 
