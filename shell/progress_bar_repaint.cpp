@@ -19,14 +19,16 @@ LRESULT CallPlain(HWND bar, UINT message, WPARAM wParam = 0, LPARAM lParam = 0)
 }
 
 // The bar's client area as it draws itself into memory, 32-bit pixels row by
-// row, whether or not it is shown.
+// row, whether or not it is shown: its background, then itself, into the
+// device context that each message carries, as common controls do.
 std::vector<DWORD> DrawnPixels(HWND bar, SIZE size)
 {
     HDC screen = GetDC(bar);
     HDC memory = CreateCompatibleDC(screen);
     HBITMAP bitmap = CreateCompatibleBitmap(screen, size.cx, size.cy);
     HGDIOBJ previous = SelectObject(memory, bitmap);
-    CallPlain(bar, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory), PRF_CLIENT | PRF_ERASEBKGND);
+    CallPlain(bar, WM_ERASEBKGND, reinterpret_cast<WPARAM>(memory));
+    CallPlain(bar, WM_PAINT, reinterpret_cast<WPARAM>(memory));
     SelectObject(memory, previous);
     BITMAPINFO format = {};
     format.bmiHeader = {sizeof format.bmiHeader, size.cx, -size.cy, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
@@ -106,10 +108,12 @@ LRESULT CALLBACK QuietProgressProc(HWND bar, UINT message, WPARAM wParam, LPARAM
         g_positionKept = false;
         CallPlain(bar, PBM_SETPOS, static_cast<WPARAM>(g_keptPosition));
     }
-    // A new look may fill another area: paint every position from now on.
-    if (message == WM_THEMECHANGED)
-        g_fillLength = 0;
-    return CallPlain(bar, message, wParam, lParam);
+    const LRESULT result = CallPlain(bar, message, wParam, lParam);
+    // A new size (a new display scale resizes the bar too) or a new look may
+    // fill another area.
+    if (message == WM_SIZE || message == WM_THEMECHANGED)
+        g_fillLength = MeasureFillLength(bar);
+    return result;
 }
 
 } // namespace

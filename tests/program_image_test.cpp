@@ -1,11 +1,9 @@
 #include "program_driver.h"
-#include "test_files.h"
 
 #include <gtest/gtest.h>
 
 #include <set>
 #include <string>
-#include <utility>
 
 namespace {
 
@@ -16,42 +14,33 @@ const std::set<std::string> kKnownDlls = {
     "ole32.dll",    "oleaut32.dll", "shell32.dll", "shlwapi.dll",  "user32.dll",
 };
 
-// The shipped program's file, its image addresses turned into file offsets.
+// The shipped program, laid out in memory as Windows lays it out to run it,
+// though none of it runs: every address in it points at what it names.
 class ProgramImage {
 public:
-    explicit ProgramImage(std::string bytes) : m_bytes(std::move(bytes)) {}
-
-    // The structure at a file offset, or null where it would not fit.
-    template <typename T> const T* At(size_t offset) const
+    ProgramImage()
+        : m_module(LoadLibraryExW(BuiltProgram().c_str(), nullptr,
+                                  LOAD_LIBRARY_AS_IMAGE_RESOURCE | LOAD_LIBRARY_AS_DATAFILE))
     {
-        return offset <= m_bytes.size() && m_bytes.size() - offset >= sizeof(T)
-                   ? reinterpret_cast<const T*>(m_bytes.data() + offset)
-                   : nullptr;
+    }
+    ~ProgramImage() { FreeLibrary(m_module); }
+    ProgramImage(const ProgramImage&) = delete;
+    ProgramImage& operator=(const ProgramImage&) = delete;
+
+    // The structure at a relative address of the image. (The module's
+    // handle marks an image loaded as data in its low bits.)
+    template <typename T> const T* At(DWORD address) const
+    {
+        return reinterpret_cast<const T*>((reinterpret_cast<ULONG_PTR>(m_module) & ~ULONG_PTR{3}) +
+                                          address);
     }
 
     const IMAGE_NT_HEADERS64* Headers() const
     {
-        const auto* dos = At<IMAGE_DOS_HEADER>(0);
-        if (!dos || dos->e_magic != IMAGE_DOS_SIGNATURE)
+        if (!m_module)
             return nullptr;
-        const auto* headers = At<IMAGE_NT_HEADERS64>(static_cast<size_t>(dos->e_lfanew));
-        return headers && headers->Signature == IMAGE_NT_SIGNATURE &&
-                       headers->OptionalHeader.Magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC
-                   ? headers
-                   : nullptr;
-    }
-
-    // The file offset of a relative virtual address, through the section
-    // that holds it; 0 when none does.
-    size_t FileOffset(DWORD address) const
-    {
-        const IMAGE_NT_HEADERS64* headers = Headers();
-        const auto* section = IMAGE_FIRST_SECTION(headers);
-        for (WORD i = 0; i < headers->FileHeader.NumberOfSections; ++i, ++section)
-            if (address >= section->VirtualAddress &&
-                address - section->VirtualAddress < section->SizeOfRawData)
-                return section->PointerToRawData + (address - section->VirtualAddress);
-        return 0;
+        const auto* headers = At<IMAGE_NT_HEADERS64>(At<IMAGE_DOS_HEADER>(0)->e_lfanew);
+        return headers->OptionalHeader.Magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC ? headers : nullptr;
     }
 
     // The names of the DLLs in the import table, in lower case.
@@ -60,26 +49,32 @@ public:
         std::set<std::string> names;
         const DWORD table =
             Headers()->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
-        for (size_t offset = FileOffset(table); offset != 0;
-             offset += sizeof(IMAGE_IMPORT_DESCRIPTOR)) {
-            const auto* entry = At<IMAGE_IMPORT_DESCRIPTOR>(offset);
-            const size_t nameOffset = entry ? FileOffset(entry->Name) : 0;
-            if (nameOffset == 0 || nameOffset >= m_bytes.size())
-                break;
-            std::string name(m_bytes.c_str() + nameOffset);
+        for (const auto* entry = At<IMAGE_IMPORT_DESCRIPTOR>(table); table && entry->Name;
+             ++entry) {
+            std::string name = At<char>(entry->Name);
             CharLowerA(name.data());
             names.insert(name);
         }
         return names;
     }
 
+    // The manifest that Windows reads as the program starts.
+    std::string Manifest() const
+    {
+        HRSRC found = FindResourceW(m_module, MAKEINTRESOURCEW(1), RT_MANIFEST);
+        HGLOBAL loaded = found ? LoadResource(m_module, found) : nullptr;
+        return loaded ? std::string(static_cast<const char*>(LockResource(loaded)),
+                                    SizeofResource(m_module, found))
+                      : "";
+    }
+
 private:
-    std::string m_bytes;
+    HMODULE m_module;
 };
 
 TEST(ShippedProgram, LoadsOnlyKnownDllsAtAnyAddressWithNoCodeInItsData)
 {
-    const ProgramImage image(ReadBytes(BuiltProgram()));
+    const ProgramImage image;
     const IMAGE_NT_HEADERS64* headers = image.Headers();
     ASSERT_TRUE(headers) << "not a 64-bit Windows program";
 
@@ -104,6 +99,21 @@ TEST(ShippedProgram, LoadsOnlyKnownDllsAtAnyAddressWithNoCodeInItsData)
             << dll << " could be loaded from the program's folder";
     EXPECT_EQ(headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT].Size, 0u)
         << "DLLs loaded later by name";
+}
+
+// Drawn at each monitor's own scale, as a per-monitor (version 2) aware
+// program, run with the user's rights, in the controls' classic look.
+TEST(ShippedProgram, AsksForEachMonitorsScaleTheUsersRightsAndNoControlsVersion)
+{
+    const std::string manifest = ProgramImage().Manifest();
+    for (
+        const char* setting :
+        {R"(<application xmlns="urn:schemas-microsoft-com:asm.v3">)",
+         R"(<dpiAware xmlns="http://schemas.microsoft.com/SMI/2005/WindowsSettings">true</dpiAware>)",
+         R"(<dpiAwareness xmlns="http://schemas.microsoft.com/SMI/2016/WindowsSettings">PerMonitorV2</dpiAwareness>)",
+         R"(<requestedExecutionLevel level="asInvoker" uiAccess="false"/>)"})
+        EXPECT_NE(manifest.find(setting), std::string::npos) << setting;
+    EXPECT_EQ(manifest.find("Microsoft.Windows.Common-Controls"), std::string::npos);
 }
 
 } // namespace

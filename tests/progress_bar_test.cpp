@@ -8,6 +8,7 @@
 
 #include <commctrl.h>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -33,7 +34,31 @@ INT_PTR CALLBACK ProgramDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
     return result;
 }
 
-// A plain progress bar and the program's, same template, side by side.
+// Lays the dialog out again at `percent` of its size, as Windows does when it
+// moves to a monitor of another scale: it tells each control, resizes and
+// moves it, and resizes the dialog.
+void Rescale(HWND dialog, int percent)
+{
+    for (HWND control = GetWindow(dialog, GW_CHILD); control;
+         control = GetWindow(control, GW_HWNDNEXT)) {
+        RECT frame = {};
+        GetWindowRect(control, &frame);
+        MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&frame), 2);
+        SendMessageW(control, WM_DPICHANGED_BEFOREPARENT, 0, 0);
+        SetWindowPos(control, nullptr, MulDiv(frame.left, percent, 100),
+                     MulDiv(frame.top, percent, 100),
+                     MulDiv(frame.right - frame.left, percent, 100),
+                     MulDiv(frame.bottom - frame.top, percent, 100), SWP_NOZORDER | SWP_NOACTIVATE);
+        SendMessageW(control, WM_DPICHANGED_AFTERPARENT, 0, 0);
+    }
+    RECT frame = {};
+    GetWindowRect(dialog, &frame);
+    SetWindowPos(dialog, nullptr, 0, 0, MulDiv(frame.right - frame.left, percent, 100),
+                 MulDiv(frame.bottom - frame.top, percent, 100),
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// A plain progress bar and the program's, same template, one above the other.
 class ProgressBars : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { RegisterProgressBarClass(); }
@@ -52,9 +77,9 @@ protected:
         PumpMessages();
     }
 
-    // Sends the message to both bars; their replies, their answers to the
+    // Sends the message to both bars: their replies, their answers to the
     // position and range queries, and what they show must all be the same.
-    void Send(UINT message, WPARAM wParam = 0, LPARAM lParam = 0)
+    testing::AssertionResult Send(UINT message, WPARAM wParam = 0, LPARAM lParam = 0)
     {
         const LRESULT plainReply = SendMessageW(m_plain, message, wParam, lParam);
         const LRESULT programReply = SendMessageW(m_program, message, wParam, lParam);
@@ -62,30 +87,40 @@ protected:
         PumpMessages();
         const std::string after = "message " + std::to_string(message) + " " +
                                   std::to_string(wParam) + " " + std::to_string(lParam);
-        ASSERT_EQ(programReply, plainReply) << after;
+        if (programReply != plainReply)
+            return testing::AssertionFailure()
+                   << "replies " << programReply << " and " << plainReply << " to " << after;
         // The picture first: a query makes the bar take a position kept aside.
-        ExpectSamePicture(after);
-        ExpectSameQueries(after);
+        testing::AssertionResult same = SamePicture(after);
+        return same ? SameQueries(after) : same;
     }
 
     // A job's pass: range 0 to `count`, a position before each item.
-    void SendPass(int count, int stride = 1)
+    testing::AssertionResult SendPass(int count, int stride = 1)
     {
-        Send(PBM_SETRANGE32, 0, count);
-        for (int i = 0; i < count; i += stride)
-            Send(PBM_SETPOS, i);
+        testing::AssertionResult same = Send(PBM_SETRANGE32, 0, count);
+        for (int i = 0; same && i < count; i += stride)
+            same = Send(PBM_SETPOS, i);
+        return same;
     }
 
-    void ExpectSamePicture(const std::string& after)
+    testing::AssertionResult SamePicture(const std::string& after)
     {
-        ASSERT_TRUE(ClientPixels(m_program, PixelSource::Screen) ==
-                    ClientPixels(m_plain, PixelSource::Screen))
-            << "the bars show different pictures after " << after;
+        if (ClientPixels(m_program, PixelSource::Screen) ==
+            ClientPixels(m_plain, PixelSource::Screen))
+            return testing::AssertionSuccess();
+        return testing::AssertionFailure() << "the bars show different pictures after " << after;
     }
 
-    void ExpectSameQueries(const std::string& after)
+    testing::AssertionResult SameQueries(const std::string& after)
     {
-        ASSERT_EQ(Queries(m_program), Queries(m_plain)) << after;
+        const std::vector<LRESULT> program = Queries(m_program);
+        const std::vector<LRESULT> plain = Queries(m_plain);
+        if (program == plain)
+            return testing::AssertionSuccess();
+        return testing::AssertionFailure()
+               << "the bars answer " << testing::PrintToString(program) << " and "
+               << testing::PrintToString(plain) << " to the queries after " << after;
     }
 
     HWND m_plainDialog;
@@ -114,14 +149,14 @@ TEST_F(ProgressBars, ProgramBarShowsAndAnswersExactlyWhatAPlainBarDoes)
 {
     ASSERT_TRUE(m_plainDialog && m_programDialog);
     // Measuring left the bar's range and position as a plain bar's.
-    ExpectSameQueries("the dialog's start");
+    ASSERT_TRUE(SameQueries("the dialog's start"));
     // The program measures its bar from the bar's own drawing into memory.
     SendMessageW(m_plain, PBM_SETRANGE32, 0, 1);
     SendMessageW(m_plain, PBM_SETPOS, 1, 0);
     const std::vector<DWORD> full = ClientPixels(m_plain, PixelSource::WindowDrawing);
     SendMessageW(m_plain, PBM_SETPOS, 0, 0);
     ASSERT_NE(full, ClientPixels(m_plain, PixelSource::WindowDrawing))
-        << "this bar draws nothing into memory (WM_PRINTCLIENT): its fill cannot be measured";
+        << "this bar draws nothing into memory (WM_PAINT): its fill cannot be measured";
 
     // A long pass with nothing querying the bar between positions paints at
     // most twice per half pixel of the bar's length, and ends on the right
@@ -137,32 +172,34 @@ TEST_F(ProgressBars, ProgramBarShowsAndAnswersExactlyWhatAPlainBarDoes)
     EXPECT_LE(g_programBarPaints - paintsBefore, 4 * client.right + 2);
     SendMessageW(m_plain, PBM_SETPOS, kLongPass - 1, 0);
     PumpMessages();
-    ExpectSamePicture("a long pass");
+    ASSERT_TRUE(SamePicture("a long pass"));
 
-    SendPass(3);
+    ASSERT_TRUE(SendPass(3));
     // Far more positions than pixels; some twice in a row.
-    SendPass(20000, 11);
+    ASSERT_TRUE(SendPass(20000, 11));
     for (int position : {14000, 14000, 14001, 13999, 20000, 20001, -5, 19999})
-        Send(PBM_SETPOS, position);
+        ASSERT_TRUE(Send(PBM_SETPOS, position));
     // Full, then empty, as a job ends; then a pass with nothing to do.
-    Send(PBM_SETPOS, 20000);
-    Send(PBM_SETPOS, 0);
-    SendPass(0);
-    Send(PBM_SETPOS, 1);
+    ASSERT_TRUE(Send(PBM_SETPOS, 20000));
+    ASSERT_TRUE(Send(PBM_SETPOS, 0));
+    ASSERT_TRUE(SendPass(0));
+    ASSERT_TRUE(Send(PBM_SETPOS, 1));
 
     // A new range mid-way moves a position kept aside.
-    SendPass(5000, 5);
-    Send(PBM_SETPOS, 4321);
-    Send(PBM_SETRANGE32, 0, 4000);
-    Send(PBM_SETPOS, 3999);
-    Send(PBM_SETRANGE32, 100, 200);
-    Send(PBM_SETPOS, 150);
-    Send(PBM_SETPOS, 151);
-    Send(PBM_DELTAPOS, 7);
-    Send(PBM_SETSTEP, 3);
-    Send(PBM_STEPIT);
-    Send(PBM_SETRANGE, 0, MAKELPARAM(0, 1000));
-    Send(PBM_SETPOS, 999);
+    ASSERT_TRUE(SendPass(5000, 5));
+    for (const auto& [message, wParam, lParam] :
+         std::vector<std::tuple<UINT, WPARAM, LPARAM>>{{PBM_SETPOS, 4321, 0},
+                                                       {PBM_SETRANGE32, 0, 4000},
+                                                       {PBM_SETPOS, 3999, 0},
+                                                       {PBM_SETRANGE32, 100, 200},
+                                                       {PBM_SETPOS, 150, 0},
+                                                       {PBM_SETPOS, 151, 0},
+                                                       {PBM_DELTAPOS, 7, 0},
+                                                       {PBM_SETSTEP, 3, 0},
+                                                       {PBM_STEPIT, 0, 0},
+                                                       {PBM_SETRANGE, 0, MAKELPARAM(0, 1000)},
+                                                       {PBM_SETPOS, 999, 0}})
+        ASSERT_TRUE(Send(message, wParam, lParam));
 
     // A new look, announced as a theme change is, may fill another area: here
     // a deeper edge narrows both bars.
@@ -171,15 +208,21 @@ TEST_F(ProgressBars, ProgramBarShowsAndAnswersExactlyWhatAPlainBarDoes)
         SetWindowPos(bar, nullptr, 0, 0, 0, 0,
                      SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
     }
-    Send(WM_THEMECHANGED);
-    SendPass(2000, 3);
+    ASSERT_TRUE(Send(WM_THEMECHANGED));
+    ASSERT_TRUE(SendPass(2000, 3));
+
+    // A move to a monitor of a larger scale, while a job runs: the bars grow
+    // by half, and so does the area they fill.
+    for (HWND dialog : {m_plainDialog, m_programDialog})
+        Rescale(dialog, 150);
+    ASSERT_TRUE(SendPass(2000, 2));
 
     // Painting from outside: something draws over both bars and leaves them a
     // repaint due, as a window that moves away does. Before that repaint,
     // they take 502, which fills as much of the bar as 501 does: the
     // program's bar skips that position's repaint, never the one still due.
-    Send(PBM_SETPOS, 500);
-    Send(PBM_SETPOS, 501);
+    ASSERT_TRUE(Send(PBM_SETPOS, 500));
+    ASSERT_TRUE(Send(PBM_SETPOS, 501));
     for (HWND bar : {m_plain, m_program}) {
         HDC drawing = GetDC(bar);
         GetClientRect(bar, &client);
@@ -189,7 +232,7 @@ TEST_F(ProgressBars, ProgramBarShowsAndAnswersExactlyWhatAPlainBarDoes)
         SendMessageW(bar, PBM_SETPOS, 502, 0);
     }
     PumpMessages();
-    ExpectSamePicture("a repaint due");
+    ASSERT_TRUE(SamePicture("a repaint due"));
     EXPECT_EQ(SendMessageW(m_program, PBM_GETPOS, 0, 0), 502);
 }
 

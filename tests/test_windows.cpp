@@ -62,10 +62,10 @@ INT_PTR CALLBACK InertDialogProc(HWND, UINT message, WPARAM, LPARAM)
     return message == WM_INITDIALOG;
 }
 
-HWND ShowTemplateDialog(DLGPROC procedure, int left)
+HWND ShowTemplateDialog(DLGPROC procedure, int top)
 {
     HWND dialog = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_MAIN), nullptr,
                                      procedure, 0);
-    SetWindowPos(dialog, HWND_TOP, left, 0, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
+    SetWindowPos(dialog, HWND_TOP, 0, top, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
     return dialog;
 }

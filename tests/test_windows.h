@@ -14,13 +14,14 @@ const wchar_t kFolderErrorCaption[] = L"Error -- could not open directory. GetFo
 // How long a test waits for anything the program or a job should do.
 const DWORD kTimeoutMs = 20000;
 
-// Polls `done` every `pollMs` until it holds or the time-out passes. A poll
+// Polls `done` every `pollMs` until it holds or `timeoutMs` passes. A poll
 // every 0 ms only gives up the rest of the thread's time slice: a sleep of
 // 1 ms may last a whole timer tick on Windows (15.6 ms unless the process
 // asks for a finer one), long enough to miss a short pass of a job.
-template <typename Condition> bool WaitUntil(Condition done, DWORD pollMs = 10)
+template <typename Condition>
+bool WaitUntil(Condition done, DWORD pollMs = 10, DWORD timeoutMs = kTimeoutMs)
 {
-    for (DWORD start = GetTickCount(); GetTickCount() - start < kTimeoutMs; Sleep(pollMs))
+    for (DWORD start = GetTickCount(); GetTickCount() - start < timeoutMs; Sleep(pollMs))
         if (done())
             return true;
     return done();
@@ -58,6 +59,6 @@ HWND FindBox(DWORD processId, const std::wstring& caption);
 std::wstring DismissMessageBox(HWND box);
 
 INT_PTR CALLBACK InertDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
-// A dialog from the program's template, shown with its left edge at `left`,
+// A dialog from the program's template, shown with its top edge at `top`,
 // once the progress bar's class is registered.
-HWND ShowTemplateDialog(DLGPROC procedure, int left = 0);
+HWND ShowTemplateDialog(DLGPROC procedure, int top = 0);

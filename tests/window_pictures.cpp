@@ -79,8 +79,8 @@ std::vector<DWORD> ClientPixels(HWND window, PixelSource source)
         if (source == PixelSource::Screen)
             BitBlt(memory, 0, 0, client.right, client.bottom, screen, 0, 0, SRCCOPY);
         else
-            SendMessageW(window, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory),
-                         PRF_CLIENT | PRF_ERASEBKGND);
+            for (UINT message : {WM_ERASEBKGND, WM_PAINT})
+                SendMessageW(window, message, reinterpret_cast<WPARAM>(memory), 0);
         GdiFlush();
         std::memcpy(pixels.data(), bits, pixels.size() * sizeof(DWORD));
         SelectObject(memory, previous);

@@ -6,7 +6,7 @@
 
 enum class PixelSource {
     Screen,        // what the window shows now
-    WindowDrawing, // what the window draws when asked to print itself into memory
+    WindowDrawing, // what the window draws into memory: its background, then itself
 };
 
 // The window's client area as 32-bit pixels, row by row from the top.
