@@ -38,19 +38,20 @@ const int kTotalFiles = kTaggedFiles + kUntaggedFiles;
 const int kRounds = 3;
 
 // 20,000 tagged files over 200 artist and album pairs, and 2,000 untagged
-// ones.
-void MakeLibrary(const std::wstring& folder)
+// ones. Returns whether every file was written.
+bool MakeLibrary(const std::wstring& folder)
 {
-    MakeFolder(folder);
-    for (int i = 0; i < kTaggedFiles; ++i) {
+    bool made = MakeFolder(folder);
+    for (int i = 0; made && i < kTaggedFiles; ++i) {
         const int pair = i % (kArtists * kAlbumsPerArtist);
         const std::string tag = MakeTag("Artist " + std::to_string(pair / kAlbumsPerArtist),
                                         "Album " + std::to_string(pair % kAlbumsPerArtist));
-        WriteBytes(folder + L"\\track" + std::to_wstring(i) + L".mp3", MakeMp3(tag, i));
+        made = WriteBytes(folder + L"\\track" + std::to_wstring(i) + L".mp3", MakeMp3(tag, i));
     }
-    for (int i = 0; i < kUntaggedFiles; ++i)
-        WriteBytes(folder + L"\\untagged" + std::to_wstring(i) + L".mp3",
-                   MakeMp3(std::string(128, '\0'), i));
+    for (int i = 0; made && i < kUntaggedFiles; ++i)
+        made = WriteBytes(folder + L"\\untagged" + std::to_wstring(i) + L".mp3",
+                          MakeMp3(std::string(128, '\0'), i));
+    return made;
 }
 
 // --- Reporting targets: the program's dialog template, shown. ---
@@ -199,7 +200,7 @@ bool IsSortedCorrectly(const std::wstring& folder)
 PassResult TimePass(const std::wstring& folder, unsigned(__stdcall* procedure)(void*),
                     void* argument)
 {
-    MakeLibrary(folder);
+    const bool made = MakeLibrary(folder);
     ResetEvent(g_jobFinished);
     const SIZE_T before = PrivateBytes();
     const double start = Seconds();
@@ -209,7 +210,7 @@ PassResult TimePass(const std::wstring& folder, unsigned(__stdcall* procedure)(v
     const double seconds = Seconds() - start;
     WaitForSingleObject(thread, INFINITE);
     CloseHandle(thread);
-    const bool sorted = IsSortedCorrectly(folder);
+    const bool sorted = made && IsSortedCorrectly(folder);
     std::error_code ignored;
     std::filesystem::remove_all(folder, ignored);
     return {seconds, peak - before, sorted};

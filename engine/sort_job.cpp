@@ -45,6 +45,11 @@ bool BuildBaseFolder(wchar_t (&baseFolder)[MAX_PATH])
                       g_jobFolder);
 }
 
+// Windows creates no folder whose plain path has this many characters or
+// more, keeping room below it for an 8.3 file name. A file bound for such a
+// folder stays where it is, wherever the program runs (Wine would make it).
+const size_t kFolderPathLimit = MAX_PATH - 12;
+
 // Reads one file's tag, creates its artist and album folders and records its
 // move. A file without a tag, or one with a path that would not fit, stays
 // where it is and creates nothing.
@@ -64,6 +69,8 @@ void PlanMove(const wchar_t* baseFolder, const std::wstring& name, MovePlan& pla
     wchar_t destination[MAX_PATH];
     if (!FormatPath(artistFolder, L"%ls%ls", baseFolder, artist.c_str()) ||
         !FormatPath(albumFolder, L"%ls%ls\\%ls", baseFolder, artist.c_str(), album.c_str()) ||
+        // The artist folder's path is the first part of the album folder's.
+        wcslen(albumFolder) >= kFolderPathLimit ||
         !FormatPath(destination, L"%ls%ls\\%ls\\%ls", baseFolder, artist.c_str(), album.c_str(),
                     name.c_str()))
         return;

@@ -108,7 +108,8 @@ TEST(MakeFolderName, AnyFieldsGiveUsableNamesExactlyTwoFoldersDown)
 TEST(ReadTagFieldsTest, ReadsTheFieldsOfTheLast128Bytes)
 {
     const TempFolder folder;
-    WriteBytes(folder / L"song.mp3", MakeMp3(MakeTag(std::string(30, 'A'), "Album", ' ')));
+    ASSERT_TRUE(
+        WriteBytes(folder / L"song.mp3", MakeMp3(MakeTag(std::string(30, 'A'), "Album", ' '))));
 
     const std::optional<TagFields> fields = ReadTagFields(folder / L"song.mp3");
     ASSERT_TRUE(fields);
@@ -122,11 +123,11 @@ TEST(ReadTagFieldsTest, NeedsAFullTagWithItsMarker)
 {
     const TempFolder folder;
     const std::string tag = MakeTag("Artist", "Album");
-    WriteBytes(folder / L"exact.mp3", tag);
-    WriteBytes(folder / L"short.mp3", tag.substr(0, 127));
-    WriteBytes(folder / L"lower.mp3", "tag" + tag.substr(3));
-    WriteBytes(folder / L"none.mp3", std::string(4000, 'x'));
-    WriteBytes(folder / L"empty.mp3", "");
+    ASSERT_TRUE(WriteBytes(folder / L"exact.mp3", tag));
+    ASSERT_TRUE(WriteBytes(folder / L"short.mp3", tag.substr(0, 127)));
+    ASSERT_TRUE(WriteBytes(folder / L"lower.mp3", "tag" + tag.substr(3)));
+    ASSERT_TRUE(WriteBytes(folder / L"none.mp3", std::string(4000, 'x')));
+    ASSERT_TRUE(WriteBytes(folder / L"empty.mp3", ""));
 
     EXPECT_TRUE(ReadTagFields(folder / L"exact.mp3"));
     EXPECT_FALSE(ReadTagFields(folder / L"short.mp3"));
@@ -140,7 +141,7 @@ TEST(ReadTagFieldsTest, ReadsAnyFileNameEvenWhileAnotherProgramWritesTheFile)
 {
     const TempFolder folder;
     const std::wstring path = folder / L"\u0416\u6B4C \u20AC.mp3";
-    WriteBytes(path, MakeMp3(MakeTag("Artist", "Album")));
+    ASSERT_TRUE(WriteBytes(path, MakeMp3(MakeTag("Artist", "Album"))));
     HANDLE writer =
         CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                     nullptr, OPEN_EXISTING, 0, nullptr);

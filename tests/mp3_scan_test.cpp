@@ -28,12 +28,12 @@ TEST(FindFilesWithExtension, ListsVisiblePlainFilesDirectlyInsideTheFolder)
     const std::string bytes = MakeMp3(MakeTag("A", "B"));
     for (const wchar_t* name : {L"a.mp3", L"B.MP3", L"trackmp3", L"song.mp3.bak", L"mp3",
                                 L"hidden.mp3", L"system.mp3", L"notes.txt"})
-        WriteBytes(folder / name, bytes);
+        ASSERT_TRUE(WriteBytes(folder / name, bytes));
     SetFileAttributesW((folder / L"hidden.mp3").c_str(), FILE_ATTRIBUTE_HIDDEN);
     SetFileAttributesW((folder / L"system.mp3").c_str(), FILE_ATTRIBUTE_SYSTEM);
-    MakeFolder(folder / L"folder.mp3");
-    MakeFolder(folder / L"sub");
-    WriteBytes(folder / L"sub\\inner.mp3", bytes);
+    ASSERT_TRUE(MakeFolder(folder / L"folder.mp3"));
+    ASSERT_TRUE(MakeFolder(folder / L"sub"));
+    ASSERT_TRUE(WriteBytes(folder / L"sub\\inner.mp3", bytes));
 
     const std::vector<std::wstring> expected = {L"B.MP3", L"a.mp3", L"trackmp3"};
     std::vector<std::wstring> names = {L"left over from before"};

@@ -17,20 +17,20 @@ int g_tracks;
 
 void WriteSong(const std::wstring& name, const std::string& artist, const std::string& album)
 {
-    WriteBytes(g_folder + L"\\" + name, MakeMp3(MakeTag(artist, album)));
+    EXPECT_TRUE(WriteBytes(g_folder + L"\\" + name, MakeMp3(MakeTag(artist, album)))) << name;
 }
 
 // A few songs that show the folder-name rules, one untagged song, and enough
 // tracks of one album for the job to take a moment.
 TEST(SampleRun, MakesTheSampleFolder)
 {
-    MakeFolder(g_folder);
+    ASSERT_TRUE(MakeFolder(g_folder));
     WriteSong(L"01 Morning.mp3", "The Examples", "First Light");
     WriteSong(L"02 Noon.mp3", "The Examples", "First Light");
     WriteSong(L"03 Dusk.MP3", "The Examples", "Vol. 2");
     WriteSong(L"04 Rain.mp3", "AC/DC Tribute", "");
     WriteSong(L"05 Loose.mp3", "", "Odds and Ends");
-    WriteBytes(g_folder + L"\\06 Untagged.mp3", MakeMp3(""));
+    EXPECT_TRUE(WriteBytes(g_folder + L"\\06 Untagged.mp3", MakeMp3("")));
     // Numbered with four digits: Track 0001.mp3 and on.
     for (int track = 1; track <= g_tracks; ++track)
         WriteSong(L"Track " + std::to_wstring(10000 + track).substr(1) + L".mp3", "The Examples",
@@ -44,7 +44,7 @@ TEST(SampleRun, SortsTheChosenFolder)
     ASSERT_TRUE(program.ChooseFolder(g_folder));
     program.SaveScreenshot(L"sample-at-rest.png");
 
-    program.Press(IDOK);
+    ASSERT_TRUE(program.StartJob());
     ASSERT_TRUE(program.WaitForMovesPast(250));
     program.SaveScreenshot(L"sample-during-job.png");
     ASSERT_TRUE(program.WaitForJobEnd());

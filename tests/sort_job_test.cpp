@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <map>
 
 namespace {
@@ -30,12 +29,11 @@ std::pair<DWORD, int> Holdings()
 class SortJobTest : public ::testing::Test {
 protected:
     // Writes a tagged MP3 file and remembers its bytes.
-    void AddTagged(const std::wstring& name, const std::string& artist, const std::string& album,
-                   char padding = '\0')
+    [[nodiscard]] bool AddTagged(const std::wstring& name, const std::string& artist,
+                                 const std::string& album, char padding = '\0')
     {
-        const std::string bytes = MakeMp3(MakeTag(artist, album, padding), ++m_seed);
-        WriteBytes(folder / name, bytes);
-        m_bytes[name] = bytes;
+        m_bytes[name] = MakeMp3(MakeTag(artist, album, padding), ++m_seed);
+        return WriteBytes(folder / name, m_bytes[name]);
     }
 
     void ExpectBytes(const std::wstring& relativePath, const std::wstring& originalName)
@@ -53,17 +51,17 @@ private:
 
 TEST_F(SortJobTest, MovesTaggedFilesIntoArtistAndAlbumFolders)
 {
-    AddTagged(L"a.mp3", "Artist", "Album");
-    AddTagged(L"b.MP3", "Artist", "Album", ' ');
-    AddTagged(L"blank.mp3", "", "Solo");
-    AddTagged(L"slash.mp3", "AC/DC", "");
-    WriteBytes(folder / L"untagged.mp3", std::string(500, 'u'));
-    WriteBytes(folder / L"tiny.mp3", "TAG");
-    AddTagged(L"notes.txt", "Artist", "Album");
-    AddTagged(L"hidden.mp3", "Artist", "Album");
+    ASSERT_TRUE(AddTagged(L"a.mp3", "Artist", "Album"));
+    ASSERT_TRUE(AddTagged(L"b.MP3", "Artist", "Album", ' '));
+    ASSERT_TRUE(AddTagged(L"blank.mp3", "", "Solo"));
+    ASSERT_TRUE(AddTagged(L"slash.mp3", "AC/DC", ""));
+    ASSERT_TRUE(WriteBytes(folder / L"untagged.mp3", std::string(500, 'u')));
+    ASSERT_TRUE(WriteBytes(folder / L"tiny.mp3", "TAG"));
+    ASSERT_TRUE(AddTagged(L"notes.txt", "Artist", "Album"));
+    ASSERT_TRUE(AddTagged(L"hidden.mp3", "Artist", "Album"));
     SetFileAttributesW((folder / L"hidden.mp3").c_str(), FILE_ATTRIBUTE_HIDDEN);
-    MakeFolder(folder / L"sub");
-    AddTagged(L"sub\\inner.mp3", "Artist", "Album");
+    ASSERT_TRUE(MakeFolder(folder / L"sub"));
+    ASSERT_TRUE(AddTagged(L"sub\\inner.mp3", "Artist", "Album"));
 
     EXPECT_EQ(recorder.RunJob(folder.Path()), 0u);
 
@@ -81,8 +79,8 @@ TEST_F(SortJobTest, MovesTaggedFilesIntoArtistAndAlbumFolders)
 
 TEST_F(SortJobTest, FolderWithoutMp3FilesStillReportsEveryStatus)
 {
-    MakeFolder(folder / L"only a folder.mp3");
-    AddTagged(L"hidden.mp3", "Artist", "Album");
+    ASSERT_TRUE(MakeFolder(folder / L"only a folder.mp3"));
+    ASSERT_TRUE(AddTagged(L"hidden.mp3", "Artist", "Album"));
     SetFileAttributesW((folder / L"hidden.mp3").c_str(), FILE_ATTRIBUTE_HIDDEN);
 
     recorder.RunJob(folder.Path());
@@ -93,10 +91,10 @@ TEST_F(SortJobTest, FolderWithoutMp3FilesStillReportsEveryStatus)
 
 TEST_F(SortJobTest, NeverOverwritesAnExistingDestination)
 {
-    MakeFolder(folder / L"Artist\\Album");
-    WriteBytes(folder / L"Artist\\Album\\song.mp3", "the file already there");
-    AddTagged(L"song.mp3", "Artist", "Album");
-    AddTagged(L"next.mp3", "Artist", "Other");
+    ASSERT_TRUE(MakeFolder(folder / L"Artist\\Album"));
+    ASSERT_TRUE(WriteBytes(folder / L"Artist\\Album\\song.mp3", "the file already there"));
+    ASSERT_TRUE(AddTagged(L"song.mp3", "Artist", "Album"));
+    ASSERT_TRUE(AddTagged(L"next.mp3", "Artist", "Other"));
 
     recorder.RunJob(folder.Path());
 
@@ -108,12 +106,12 @@ TEST_F(SortJobTest, NeverOverwritesAnExistingDestination)
 
 TEST_F(SortJobTest, SecondJobPlansWhatIsStillInTheFolder)
 {
-    AddTagged(L"first.mp3", "Artist", "Album");
-    WriteBytes(folder / L"untagged.mp3", std::string(300, 'u'));
+    ASSERT_TRUE(AddTagged(L"first.mp3", "Artist", "Album"));
+    ASSERT_TRUE(WriteBytes(folder / L"untagged.mp3", std::string(300, 'u')));
     recorder.RunJob(folder.Path());
     recorder.TakeEvents();
 
-    AddTagged(L"second.mp3", "Artist", "Album");
+    ASSERT_TRUE(AddTagged(L"second.mp3", "Artist", "Album"));
     recorder.RunJob(folder.Path());
 
     EXPECT_EQ(recorder.TakeEvents(), ExpectedJobEvents(2, 1));
@@ -151,11 +149,11 @@ TEST_F(SortJobTest, EmptyFolderEndsAtOnceWithoutAWord)
 TEST_F(SortJobTest, SortsFoldersAndFilesNamedBeyondLatin1)
 {
     const std::wstring music = folder / L"\u041C\u0443\u0437\u044B\u043A\u0430 \u20AC";
-    MakeFolder(music);
+    ASSERT_TRUE(MakeFolder(music));
     const std::string bytes = MakeMp3(MakeTag("\xC9"
                                               "dith",
                                               "Album"));
-    WriteBytes(music + L"\\\u6B4C.mp3", bytes);
+    ASSERT_TRUE(WriteBytes(music + L"\\\u6B4C.mp3", bytes));
 
     recorder.RunJob(music);
 
@@ -165,7 +163,7 @@ TEST_F(SortJobTest, SortsFoldersAndFilesNamedBeyondLatin1)
 
 // A chain of folders below `root` whose full path is exactly `length`
 // characters long.
-std::wstring MakeFolderOfLength(const std::wstring& root, size_t length)
+std::wstring PathOfLength(const std::wstring& root, size_t length)
 {
     std::wstring path = root;
     while (path.size() < length) {
@@ -173,41 +171,46 @@ std::wstring MakeFolderOfLength(const std::wstring& root, size_t length)
         const size_t part = room > 200 ? 100 : room;
         path += L"\\" + std::wstring(part, L'd');
     }
-    MakeFolder(path);
     return path;
 }
 
 TEST_F(SortJobTest, SkipsFilesWhosePathsWouldNotFit)
 {
-    const std::wstring deep = MakeFolderOfLength(folder.Path(), 200);
-    const std::string longArtist(30, 'L');
+    // The album folder of fits.mp3 has 247 characters, the most that Windows
+    // creates, that of edge.mp3 would have 248; the destination of
+    // toolong.mp3 would need 317.
+    const std::wstring deep = PathOfLength(folder.Path(), 243);
+    ASSERT_TRUE(MakeFolder(deep));
     const std::string fits = MakeMp3(MakeTag("A", "B"));
-    const std::string tooLong = MakeMp3(MakeTag(longArtist, std::string(30, 'M')));
-    WriteBytes(deep + L"\\fits.mp3", fits);
-    WriteBytes(deep + L"\\toolong.mp3", tooLong);
+    const std::string edge = MakeMp3(MakeTag("AB", "B"));
+    const std::string tooLong = MakeMp3(MakeTag(std::string(30, 'L'), std::string(30, 'M')));
+    ASSERT_TRUE(WriteBytes(deep + L"\\fits.mp3", fits));
+    ASSERT_TRUE(WriteBytes(deep + L"\\edge.mp3", edge));
+    ASSERT_TRUE(WriteBytes(deep + L"\\toolong.mp3", tooLong));
 
     recorder.RunJob(deep);
 
-    // The destination of toolong.mp3 would need 268 characters.
-    EXPECT_EQ(recorder.TakeEvents(), ExpectedJobEvents(2, 1));
-    EXPECT_EQ(ListTree(deep), (Tree{L"A/", L"A/B/", L"A/B/fits.mp3", L"toolong.mp3"}));
+    EXPECT_EQ(recorder.TakeEvents(), ExpectedJobEvents(3, 1));
+    EXPECT_EQ(ListTree(deep), (Tree{L"A/", L"A/B/", L"A/B/fits.mp3", L"edge.mp3", L"toolong.mp3"}));
+    EXPECT_EQ(ReadBytes(deep + L"\\edge.mp3"), edge);
     EXPECT_EQ(ReadBytes(deep + L"\\toolong.mp3"), tooLong);
 }
 
 TEST_F(SortJobTest, FolderTooLongToScanCountsAsUnreadable)
 {
     // 257 characters: the search pattern fits, but no source path does.
-    const std::wstring scannable = MakeFolderOfLength(folder.Path(), 257);
+    const std::wstring scannable = PathOfLength(folder.Path(), 257);
+    ASSERT_TRUE(MakeFolder(scannable));
     const std::string bytes = MakeMp3(MakeTag("A", "B"));
-    WriteBytes(scannable + L"\\x.mp3", bytes);
+    ASSERT_TRUE(WriteBytes(scannable + L"\\x.mp3", bytes));
     recorder.RunJob(scannable);
     EXPECT_EQ(recorder.TakeEvents(), ExpectedJobEvents(1, 0));
     EXPECT_EQ(ListTree(scannable), (Tree{L"x.mp3"}));
 
     // 258 characters: the search pattern itself would not fit.
     const std::wstring unscannable = scannable + L"e";
-    MakeFolder(unscannable);
-    WriteBytes(unscannable + L"\\x.mp3", bytes);
+    ASSERT_TRUE(MakeFolder(unscannable));
+    ASSERT_TRUE(WriteBytes(unscannable + L"\\x.mp3", bytes));
     recorder.RunJob(unscannable);
     Events expected = ExpectedJobEvents(0, 0);
     expected.insert(expected.begin() + 1, L"message box \"Error!\"");
@@ -223,7 +226,7 @@ TEST_F(SortJobTest, SortsADriveRoot)
     ASSERT_NE(GetFileAttributesW(L"T:\\tunetidy-scratch-drive"), INVALID_FILE_ATTRIBUTES)
         << "T: is not mapped to a scratch folder";
     const std::string bytes = MakeMp3(MakeTag("Artist", "Album"));
-    WriteBytes(root + L"song.mp3", bytes);
+    ASSERT_TRUE(WriteBytes(root + L"song.mp3", bytes));
 
     recorder.RunJob(root);
 
@@ -231,7 +234,7 @@ TEST_F(SortJobTest, SortsADriveRoot)
     EXPECT_EQ(ListTree(root), (Tree{L"Artist/", L"Artist/Album/", L"Artist/Album/song.mp3",
                                     L"tunetidy-scratch-drive"}));
     EXPECT_EQ(ReadBytes(L"T:\\Artist\\Album\\song.mp3"), bytes);
-    std::filesystem::remove_all(L"T:\\Artist");
+    EXPECT_TRUE(RemoveFolder(L"T:\\Artist"));
 }
 
 } // namespace

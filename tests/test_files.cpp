@@ -1,7 +1,10 @@
 #include "test_files.h"
 
+#include "test_windows.h"
+
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -71,8 +74,8 @@ TempFolder::TempFolder(const std::wstring& leafName, const std::wstring& parent)
         Join(parent.empty() ? std::filesystem::temp_directory_path().wstring() : parent,
              leafName + L"-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
                  std::to_wstring(++counter));
-    RemoveTree(path);
-    MakeFolder(path);
+    if (!RemoveFolder(path) || !MakeFolder(path))
+        ADD_FAILURE() << "cannot make the folder " << path;
     // The long form, which the folder browser returns: on Windows the
     // temporary folder may be given in short 8.3 names.
     wchar_t longPath[MAX_PATH] = L"";
@@ -82,7 +85,9 @@ TempFolder::TempFolder(const std::wstring& leafName, const std::wstring& parent)
 
 TempFolder::~TempFolder()
 {
-    RemoveTree(m_path);
+    // What another program keeps is left, and said: no test depends on it.
+    if (!RemoveFolder(m_path))
+        std::printf("cannot remove the test folder %ls\n", m_path.c_str());
 }
 
 std::wstring TempFolder::operator/(const std::wstring& relative) const
@@ -110,11 +115,11 @@ std::string MakeMp3(const std::string& tag, int seed)
     return audio + tag;
 }
 
-void WriteBytes(const std::wstring& path, const std::string& bytes)
+bool WriteBytes(const std::wstring& path, const std::string& bytes)
 {
     std::ofstream file(std::filesystem::path(Unlimited(path)), std::ios::binary);
     file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    ASSERT_TRUE(file.good()) << "cannot write " << path;
+    return file.good();
 }
 
 std::string ReadBytes(const std::wstring& path)
@@ -123,7 +128,7 @@ std::string ReadBytes(const std::wstring& path)
     return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
-void MakeFolder(const std::wstring& path)
+bool MakeFolder(const std::wstring& path)
 {
     // Each folder from the one below the drive's root down; those that exist
     // already are left as they are.
@@ -133,8 +138,17 @@ void MakeFolder(const std::wstring& path)
             break;
     }
     const DWORD attributes = GetFileAttributesW(Unlimited(path).c_str());
-    ASSERT_TRUE(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
-        << "cannot make the folder " << path;
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool RemoveFolder(const std::wstring& path)
+{
+    return WaitUntil(
+        [&] {
+            RemoveTree(path);
+            return GetFileAttributesW(Unlimited(path).c_str()) == INVALID_FILE_ATTRIBUTES;
+        },
+        50, 1000);
 }
 
 std::set<std::wstring> ListTree(const std::wstring& root)

@@ -28,11 +28,16 @@ std::string MakeTag(const std::string& artist, const std::string& album, char pa
 std::string MakeMp3(const std::string& tag, int seed = 0);
 
 // These take full paths of any length, beyond MAX_PATH too, as a user's files
-// may have: other programs can make them.
-void WriteBytes(const std::wstring& path, const std::string& bytes);
+// may have: other programs can make them. Those that can fail say whether
+// they succeeded.
+[[nodiscard]] bool WriteBytes(const std::wstring& path, const std::string& bytes);
 std::string ReadBytes(const std::wstring& path);
 // Makes the folder and every missing folder above it.
-void MakeFolder(const std::wstring& path);
+[[nodiscard]] bool MakeFolder(const std::wstring& path);
+// Removes the folder and everything in it, trying again for up to a second
+// while another program (the folder browser, a virus scanner) still holds
+// something in it open.
+[[nodiscard]] bool RemoveFolder(const std::wstring& path);
 
 // Every file and folder below `root`, as relative paths with '/' separators;
 // folders end in '/'.
