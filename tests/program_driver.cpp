@@ -6,8 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <commctrl.h>
+#include <cstdlib>
 #include <filesystem>
+#include <set>
 #include <shlobj.h>
+#include <tlhelp32.h>
 
 const wchar_t kBrowserCaption[] = L"Browse for Folder";
 
@@ -19,9 +22,12 @@ std::wstring BuildFolder()
     return std::filesystem::path(path).parent_path().parent_path().wstring();
 }
 
-bool RunningUnderWine()
+int WineVersion()
 {
-    return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+    using Version = const char*(CDECL*)();
+    const auto version = reinterpret_cast<Version>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version")));
+    return version ? static_cast<int>(std::strtol(version(), nullptr, 10)) : 0;
 }
 
 std::wstring BuiltProgram()
@@ -47,6 +53,10 @@ ProgramDriver::ProgramDriver(const std::wstring& program)
 
 ProgramDriver::~ProgramDriver()
 {
+    if (m_jobFinder.joinable())
+        m_jobFinder.join();
+    if (m_job)
+        CloseHandle(m_job);
     if (!m_process.hProcess)
         return;
     if (WaitForSingleObject(m_process.hProcess, 0) == WAIT_TIMEOUT)
@@ -96,15 +106,12 @@ std::wstring ProgramDriver::DismissMessageBox(const std::wstring& caption)
     return box ? ::DismissMessageBox(box) : L"";
 }
 
-void ProgramDriver::TypeKey(WORD key, WORD modifier)
+namespace {
+
+// Presses `key` through the system's input, holding down `modifier` if one is
+// given: down in order, up in reverse.
+bool SendKey(WORD key, WORD modifier = 0)
 {
-    // Windows lets a process bring another's window to the front only in some
-    // cases (no window in front, or the caller started by the one in front);
-    // where it may not, the keys would reach whatever window is in front.
-    SetForegroundWindow(m_dialog);
-    ASSERT_EQ(GetForegroundWindow(), m_dialog)
-        << "the dialog is not in front: keys would go astray";
-    // Down in order, up in reverse; no modifier is key 0.
     const WORD keys[] = {modifier, key, key, modifier};
     std::vector<INPUT> inputs;
     for (size_t i = 0; i < 4; ++i) {
@@ -114,9 +121,40 @@ void ProgramDriver::TypeKey(WORD key, WORD modifier)
         if (keys[i])
             inputs.push_back(input);
     }
-    EXPECT_EQ(SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)),
-              inputs.size())
-        << "the keys were not typed";
+    return SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)) ==
+           inputs.size();
+}
+
+// The threads that a process runs now.
+std::set<DWORD> ThreadsOf(DWORD processId)
+{
+    std::set<DWORD> threads;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    THREADENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+        if (entry.th32OwnerProcessID == processId)
+            threads.insert(entry.th32ThreadID);
+    CloseHandle(snapshot);
+    return threads;
+}
+
+} // namespace
+
+bool ProgramDriver::BringToFront()
+{
+    // Windows lets a process bring another's window to the front only in
+    // some cases, one of them that it received the last input event: an Alt
+    // press of its own makes it so. Without that, keys would reach whatever
+    // window is in front.
+    if (GetForegroundWindow() != m_dialog && SendKey(VK_MENU))
+        SetForegroundWindow(m_dialog);
+    return GetForegroundWindow() == m_dialog;
+}
+
+bool ProgramDriver::TypeKey(WORD key, WORD modifier)
+{
+    return BringToFront() && SendKey(key, modifier);
 }
 
 bool ProgramDriver::WaitForFocus(int controlId) const
@@ -137,32 +175,37 @@ bool ProgramDriver::ChooseFolder(const std::wstring& folder)
 
 bool ProgramDriver::ChooseFolderInBrowser(const std::wstring& folder)
 {
-    // The browser sometimes ignores the first selection it is given in a
-    // process (seen under Wine): a choice that did not reach the dialog is
-    // made again in a browser opened anew.
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        if (attempt > 0)
-            Press(IDC_CHOOSE_DIR_BUTTON);
-        HWND browser = WaitForWindow(kBrowserCaption);
-        if (!browser) {
-            ADD_FAILURE() << "the folder browser did not open";
-            return false;
-        }
-        // The browser reads the path in its own address space.
-        const size_t size = (folder.size() + 1) * sizeof(wchar_t);
-        void* path = VirtualAllocEx(m_process.hProcess, nullptr, size, MEM_COMMIT | MEM_RESERVE,
-                                    PAGE_READWRITE);
-        if (path && WriteProcessMemory(m_process.hProcess, path, folder.c_str(), size, nullptr))
-            Ask(browser, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(path));
-        else
-            ADD_FAILURE() << "cannot hand the folder to the browser";
-        VirtualFreeEx(m_process.hProcess, path, 0, MEM_RELEASE);
-        PostMessageW(browser, WM_COMMAND, IDOK, 0);
-        EXPECT_TRUE(WaitUntilClosed(browser)) << "the folder browser did not close";
-        if (FolderField() == folder)
-            return true;
+    HWND browser = WaitForWindow(kBrowserCaption);
+    if (!browser) {
+        ADD_FAILURE() << "the folder browser did not open";
+        return false;
     }
-    return false;
+    // The browser reads the path in its own address space.
+    const size_t size = (folder.size() + 1) * sizeof(wchar_t);
+    void* path =
+        VirtualAllocEx(m_process.hProcess, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    // The browser looks for the folder level by level along its tree,
+    // comparing the items it lists there with those it parses from the path,
+    // and leaves the selection where it was when a level does not match. In
+    // Wine's browser a level listed during that walk now and then does not
+    // match at first, and the next walk over the same levels matches: the
+    // folder is handed over again until the tree's selection moves.
+    HWND tree = FindWindowExW(browser, nullptr, WC_TREEVIEWW, nullptr);
+    const LRESULT start = Ask(tree, TVM_GETNEXTITEM, TVGN_CARET);
+    const bool selected =
+        path && WriteProcessMemory(m_process.hProcess, path, folder.c_str(), size, nullptr) &&
+        WaitUntil([&] {
+            Ask(browser, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(path));
+            return Ask(tree, TVM_GETNEXTITEM, TVGN_CARET) != start;
+        });
+    VirtualFreeEx(m_process.hProcess, path, 0, MEM_RELEASE);
+    if (!selected) {
+        ADD_FAILURE() << "the folder browser did not take the folder";
+        return false;
+    }
+    PostMessageW(browser, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(WaitUntilClosed(browser)) << "the folder browser did not close";
+    return FolderField() == folder;
 }
 
 void ProgramDriver::CancelFolderBrowser()
@@ -217,13 +260,48 @@ bool ProgramDriver::WaitForMovesPast(int position) const
     return reached;
 }
 
-bool ProgramDriver::WaitForJobEnd() const
+bool ProgramDriver::StartJob(const std::function<bool()>& start)
 {
-    // The job empties the bar right after it puts the resting caption back,
-    // and then only tells the dialog that it is done.
-    HWND bar = GetDlgItem(m_dialog, IDC_PROGRESS_BAR);
-    return WaitForCaption(kRestingCaption) &&
-           WaitUntil([bar] { return Ask(bar, PBM_GETPOS) == 0; }, 0);
+    const std::set<DWORD> before = ThreadsOf(m_process.dwProcessId);
+    if (!start)
+        Press(IDOK);
+    else if (!start())
+        return false;
+    // Looked for beside the test, which must not miss the job's first step
+    // meanwhile.
+    m_jobFinder = std::thread([this, before] {
+        WaitUntil(
+            [&] {
+                for (DWORD thread : ThreadsOf(m_process.dwProcessId))
+                    if (!before.count(thread))
+                        m_jobId = thread;
+                return m_jobId != 0;
+            },
+            0);
+        m_job = m_jobId ? OpenThread(SYNCHRONIZE, FALSE, m_jobId) : nullptr;
+    });
+    return true;
+}
+
+bool ProgramDriver::WaitForJobEnd()
+{
+    if (m_jobFinder.joinable())
+        m_jobFinder.join();
+    if (!m_job) {
+        ADD_FAILURE() << "no job thread was seen";
+        return false;
+    }
+    const bool ended = WaitForSingleObject(m_job, kTimeoutMs) == WAIT_OBJECT_0;
+    CloseHandle(m_job);
+    m_job = nullptr;
+    // A thread's object lives on while any handle to it is open: with this
+    // one closed, only a handle that the program kept would open it now.
+    HANDLE kept = ended ? OpenThread(SYNCHRONIZE, FALSE, m_jobId) : nullptr;
+    EXPECT_EQ(kept, nullptr) << "the program keeps a handle to its finished job thread";
+    if (kept)
+        CloseHandle(kept);
+    m_jobId = 0;
+    return ended;
 }
 
 long ProgramDriver::WaitForExit() const

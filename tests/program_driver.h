@@ -2,7 +2,9 @@
 
 #include "test_windows.h"
 
+#include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 #include <windows.h>
 
@@ -12,8 +14,8 @@ std::wstring BuiltProgram();
 // The folder that holds tunetidy.exe and the tests' own build products.
 std::wstring BuildFolder();
 
-// Whether this process runs under Wine rather than on Windows itself.
-bool RunningUnderWine();
+// The major version of the Wine this process runs under; 0 on Windows itself.
+int WineVersion();
 
 // Starts the real tunetidy.exe and drives it from outside, as a person would:
 // buttons are pressed with posted messages, the folder browser is handed the
@@ -34,10 +36,13 @@ public:
     void Press(int controlId);
     void CloseWindow();
 
+    // Brings the dialog to the front, as far as Windows lets this process;
+    // false where it does not.
+    [[nodiscard]] bool BringToFront();
     // Types a key into the program as a person would, through the system's
-    // input with the dialog in front, holding down `modifier` (VK_SHIFT,
-    // VK_MENU) if one is given.
-    void TypeKey(WORD key, WORD modifier = 0);
+    // input, holding down `modifier` (VK_SHIFT, VK_MENU) if one is given.
+    // Types nothing, and returns false, unless the dialog is in front.
+    [[nodiscard]] bool TypeKey(WORD key, WORD modifier = 0);
     // Waits for the focus to rest on this control of the dialog.
     bool WaitForFocus(int controlId) const;
 
@@ -47,9 +52,9 @@ public:
 
     // Opens the folder browser, selects the given folder in it and confirms.
     // Returns whether the dialog now shows that folder.
-    bool ChooseFolder(const std::wstring& folder);
+    [[nodiscard]] bool ChooseFolder(const std::wstring& folder);
     // The same in a folder browser opened some other way.
-    bool ChooseFolderInBrowser(const std::wstring& folder);
+    [[nodiscard]] bool ChooseFolderInBrowser(const std::wstring& folder);
     void CancelFolderBrowser();
 
     // Records every distinct caption from now until the caption, having left
@@ -60,9 +65,14 @@ public:
     // Waits for the job's moving pass to move the bar to `position`; false if
     // the pass ends first.
     bool WaitForMovesPast(int position) const;
-    // Waits for the caption to return to rest, then for the job's last
-    // messages, which follow it, so that the next OK meets an idle dialog.
-    bool WaitForJobEnd() const;
+    // Starts a job with `start` (by default a press of OK), and looks for its
+    // thread meanwhile: the one thread of the program that was not there
+    // before. The job must last long enough to be seen running.
+    [[nodiscard]] bool StartJob(const std::function<bool()>& start = nullptr);
+    // Waits for the job's thread to end, after its last message to the
+    // dialog, so that the next OK meets an idle dialog; and checks that the
+    // program keeps no handle to it.
+    [[nodiscard]] bool WaitForJobEnd();
 
     // Waits for the process to end and returns its exit code, or -1 on time-out.
     long WaitForExit() const;
@@ -76,4 +86,7 @@ private:
 
     PROCESS_INFORMATION m_process = {};
     HWND m_dialog = nullptr;
+    std::thread m_jobFinder;
+    HANDLE m_job = nullptr;
+    DWORD m_jobId = 0;
 };

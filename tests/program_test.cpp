@@ -1,6 +1,7 @@
 #include "planted_dll.h"
 #include "program_driver.h"
 #include "resource_ids.h"
+#include "system_dlls.h"
 #include "test_files.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +9,7 @@
 #include <commctrl.h>
 #include <cstdio>
 #include <filesystem>
+#include <process.h>
 
 namespace {
 
@@ -53,11 +55,13 @@ TempFolder MusicFolder()
 // Enough songs for every phase of a job to stay in the caption for many polls.
 const int kSongsPerJob = 200;
 
-void AddSongs(const TempFolder& music, const std::wstring& prefix, const std::string& artist)
+bool AddSongs(const TempFolder& music, const std::wstring& prefix, const std::string& artist)
 {
-    for (int i = 0; i < kSongsPerJob; ++i)
-        WriteBytes(music / (prefix + std::to_wstring(i) + L".mp3"),
-                   MakeMp3(MakeTag(artist, "Album"), i));
+    bool written = true;
+    for (int i = 0; written && i < kSongsPerJob; ++i)
+        written = WriteBytes(music / (prefix + std::to_wstring(i) + L".mp3"),
+                             MakeMp3(MakeTag(artist, "Album"), i));
+    return written;
 }
 
 bool AllSongsMoved(const TempFolder& music, const std::wstring& prefix, const std::wstring& artist)
@@ -91,7 +95,7 @@ class DllBesideProgramPreferred {
 public:
     DllBesideProgramPreferred()
     {
-        if (RunningUnderWine()) {
+        if (WineVersion() > 0) {
             const std::wstring overrides = std::wstring(kAppDefaults) + L"\\DllOverrides";
             EXPECT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, overrides.c_str(), L"comctl32", REG_SZ,
                                       L"native,builtin", sizeof L"native,builtin"),
@@ -100,7 +104,7 @@ public:
     }
     ~DllBesideProgramPreferred()
     {
-        if (RunningUnderWine())
+        if (WineVersion() > 0)
             RegDeleteTreeW(HKEY_CURRENT_USER, kAppDefaults);
     }
 
@@ -111,12 +115,12 @@ private:
 TEST(Program, SortsTheChosenFolderAgainAndAgainWhateverLiesBesideIt)
 {
     TempFolder music = MusicFolder();
-    AddSongs(music, L"first", "Artist");
-    WriteBytes(music / L"untagged.mp3", std::string(400, 'u'));
-    MakeFolder(music / L"other");
+    ASSERT_TRUE(AddSongs(music, L"first", "Artist"));
+    ASSERT_TRUE(WriteBytes(music / L"untagged.mp3", std::string(400, 'u')));
+    ASSERT_TRUE(MakeFolder(music / L"other"));
     // Other files make the scan itself last long enough to be seen.
     for (int i = 0; i < 1500; ++i)
-        WriteBytes(music / (L"note" + std::to_wstring(i) + L".txt"), "x");
+        ASSERT_TRUE(WriteBytes(music / (L"note" + std::to_wstring(i) + L".txt"), "x"));
 
     UnpackedProgram unpacked;
     const DllBesideProgramPreferred dllBesideProgramPreferred;
@@ -125,14 +129,14 @@ TEST(Program, SortsTheChosenFolderAgainAndAgainWhateverLiesBesideIt)
     ASSERT_TRUE(program.Dialog());
     ASSERT_TRUE(program.ChooseFolder(music.Path()));
 
-    program.Press(IDOK);
+    ASSERT_TRUE(program.StartJob());
     EXPECT_EQ(program.WatchJobCaptions(), kJobCaptions);
     ASSERT_TRUE(program.WaitForJobEnd());
     EXPECT_TRUE(AllSongsMoved(music, L"first", L"Artist"));
     EXPECT_TRUE(std::filesystem::exists(music / L"untagged.mp3"));
 
-    AddSongs(music, L"second", "Later");
-    program.Press(IDOK);
+    ASSERT_TRUE(AddSongs(music, L"second", "Later"));
+    ASSERT_TRUE(program.StartJob());
     EXPECT_EQ(program.WatchJobCaptions(), kJobCaptions);
     ASSERT_TRUE(program.WaitForJobEnd());
     EXPECT_TRUE(AllSongsMoved(music, L"second", L"Later"));
@@ -143,8 +147,8 @@ TEST(Program, SortsTheChosenFolderAgainAndAgainWhateverLiesBesideIt)
 
     // With its folder gone, the job waits on the scan's error box: OK now
     // meets a job in progress.
-    std::filesystem::remove_all(music.Path());
-    program.Press(IDOK);
+    ASSERT_TRUE(RemoveFolder(music.Path()));
+    ASSERT_TRUE(program.StartJob());
     ASSERT_TRUE(program.WaitForCaption(kScanningFolderCaption));
     program.Press(IDOK);
     EXPECT_EQ(program.DismissMessageBox(L"Please wait"), L"Processing still in progress");
@@ -159,45 +163,41 @@ TEST(Program, SortsTheChosenFolderAgainAndAgainWhateverLiesBesideIt)
 TEST(Program, WorksFromTheKeyboardAlone)
 {
     TempFolder music = MusicFolder();
-    AddSongs(music, L"keyed", "Keys");
+    ASSERT_TRUE(AddSongs(music, L"keyed", "Keys"));
     ProgramDriver program;
     ASSERT_TRUE(program.Dialog());
+    if (!program.BringToFront())
+        GTEST_SKIP() << "Windows keeps another window in front: keys typed would reach that one";
     ASSERT_TRUE(program.WaitForFocus(IDOK));
 
     // Round the tab stops in template order, and back.
     for (int control :
-         {IDC_EXIT_BUTTON, IDC_DIR_EDIT, IDC_CHOOSE_DIR_BUTTON, IDC_HELP_BUTTON, IDOK}) {
-        program.TypeKey(VK_TAB);
-        ASSERT_TRUE(program.WaitForFocus(control)) << "Tab towards control " << control;
-    }
+         {IDC_EXIT_BUTTON, IDC_DIR_EDIT, IDC_CHOOSE_DIR_BUTTON, IDC_HELP_BUTTON, IDOK})
+        ASSERT_TRUE(program.TypeKey(VK_TAB) && program.WaitForFocus(control))
+            << "Tab towards control " << control;
     for (int control :
-         {IDC_HELP_BUTTON, IDC_CHOOSE_DIR_BUTTON, IDC_DIR_EDIT, IDC_EXIT_BUTTON, IDOK}) {
-        program.TypeKey(VK_TAB, VK_SHIFT);
-        ASSERT_TRUE(program.WaitForFocus(control)) << "Shift+Tab towards control " << control;
-    }
+         {IDC_HELP_BUTTON, IDC_CHOOSE_DIR_BUTTON, IDC_DIR_EDIT, IDC_EXIT_BUTTON, IDOK})
+        ASSERT_TRUE(program.TypeKey(VK_TAB, VK_SHIFT) && program.WaitForFocus(control))
+            << "Shift+Tab towards control " << control;
 
     // Escape does nothing: the next key meets the dialog as it was.
-    program.TypeKey(VK_ESCAPE);
-    program.TypeKey(VK_TAB);
+    ASSERT_TRUE(program.TypeKey(VK_ESCAPE) && program.TypeKey(VK_TAB));
     ASSERT_TRUE(program.WaitForFocus(IDC_EXIT_BUTTON));
     EXPECT_EQ(program.Caption(), kRestingCaption);
 
     // A whole job: Choose Directory by Space, the folder confirmed in the
     // browser, OK by Enter, and Alt+F4 to leave.
-    program.TypeKey(VK_TAB);
-    program.TypeKey(VK_TAB);
+    ASSERT_TRUE(program.TypeKey(VK_TAB) && program.TypeKey(VK_TAB));
     ASSERT_TRUE(program.WaitForFocus(IDC_CHOOSE_DIR_BUTTON));
-    program.TypeKey(VK_SPACE);
+    ASSERT_TRUE(program.TypeKey(VK_SPACE));
     ASSERT_TRUE(program.ChooseFolderInBrowser(music.Path()));
     ASSERT_TRUE(program.WaitForFocus(IDC_CHOOSE_DIR_BUTTON));
-    program.TypeKey(VK_TAB);
-    program.TypeKey(VK_TAB);
+    ASSERT_TRUE(program.TypeKey(VK_TAB) && program.TypeKey(VK_TAB));
     ASSERT_TRUE(program.WaitForFocus(IDOK));
-    program.TypeKey(VK_RETURN);
-    // However fast the job, it has run once every song has moved.
-    EXPECT_TRUE(WaitUntil([&] { return AllSongsMoved(music, L"keyed", L"Keys"); }));
+    ASSERT_TRUE(program.StartJob([&] { return program.TypeKey(VK_RETURN); }));
     ASSERT_TRUE(program.WaitForJobEnd());
-    program.TypeKey(VK_F4, VK_MENU);
+    EXPECT_TRUE(AllSongsMoved(music, L"keyed", L"Keys"));
+    ASSERT_TRUE(program.TypeKey(VK_F4, VK_MENU));
     EXPECT_EQ(program.WaitForExit(), 0);
 }
 
@@ -207,7 +207,7 @@ TEST(Program, ClosingDuringAJobLosesNoFile)
     std::vector<std::string> contents;
     for (int i = 0; i < 1500; ++i) {
         contents.push_back(MakeMp3(MakeTag("Artist", "Album " + std::to_string(i % 30)), i));
-        WriteBytes(music / (L"song" + std::to_wstring(i) + L".mp3"), contents.back());
+        ASSERT_TRUE(WriteBytes(music / (L"song" + std::to_wstring(i) + L".mp3"), contents.back()));
     }
 
     ProgramDriver program;
@@ -232,6 +232,68 @@ TEST(Program, ClosingDuringAJobLosesNoFile)
         moved += atDestination;
     }
     std::printf("closed after %d of 1500 moves\n", moved);
+}
+
+// A dialog's client size and its progress bar's, as this process sees them.
+std::vector<LONG> Layout(HWND dialog)
+{
+    RECT client = {};
+    RECT bar = {};
+    GetClientRect(dialog, &client);
+    GetClientRect(GetDlgItem(dialog, IDC_PROGRESS_BAR), &bar);
+    return {client.right, client.bottom, bar.right, bar.bottom};
+}
+
+// The test programs are per-monitor aware, as the program is, so they see the
+// display's scale as it is and lay the template out at it as the program
+// should. Wine 8 treats every program as per-monitor aware, whatever its
+// manifest: there this cannot fail, and only Wine 10 or Windows can tell.
+TEST(Program, IsLaidOutAtTheDisplayScale)
+{
+    ProgramDriver program;
+    ASSERT_TRUE(program.Dialog());
+    // Wine 8 answers 96 for another process's window at any scale.
+    if (WineVersion() != 8) {
+        EXPECT_EQ(GetDpiForWindow(program.Dialog()), GetDpiForSystem());
+    }
+    EXPECT_EQ(GetAwarenessFromDpiAwarenessContext(GetWindowDpiAwarenessContext(program.Dialog())),
+              DPI_AWARENESS_PER_MONITOR_AWARE);
+    RegisterProgressBarClass();
+    HWND laidOut = ShowTemplateDialog(InertDialogProc, 400);
+    EXPECT_EQ(Layout(program.Dialog()), Layout(laidOut));
+    DestroyWindow(laidOut);
+    program.Press(IDC_EXIT_BUTTON);
+    EXPECT_EQ(program.WaitForExit(), 0);
+}
+
+// Under Wine the display's scale is a setting that each program takes as it
+// starts: the window's layout and its bar's pictures are tested again, in a
+// new process of this test program, at each of the usual scales above 96
+// dpi, and the setting is put back. Windows' scale is the desktop's, at which
+// the tests above ran, and no test may change it.
+TEST(Program, IsLaidOutAndDrawnAtEveryUsualDisplayScale)
+{
+    if (WineVersion() == 0)
+        GTEST_SKIP() << "on Windows the tests run at the desktop's scale only";
+    const wchar_t desktop[] = L"Control Panel\\Desktop";
+    DWORD before = 96;
+    DWORD size = sizeof before;
+    RegGetValueW(HKEY_CURRENT_USER, desktop, L"LogPixels", RRF_RT_REG_DWORD, nullptr, &before,
+                 &size);
+    wchar_t self[MAX_PATH] = L"";
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    for (DWORD dpi : {120UL, 144UL, 192UL, before}) {
+        ASSERT_EQ(
+            RegSetKeyValueW(HKEY_CURRENT_USER, desktop, L"LogPixels", REG_DWORD, &dpi, sizeof dpi),
+            ERROR_SUCCESS);
+        if (dpi != before) {
+            EXPECT_EQ(_wspawnl(_P_WAIT, self, self,
+                               L"--gtest_filter=ProgressBars.*:Program.IsLaidOutAtTheDisplayScale",
+                               nullptr),
+                      0)
+                << "at " << dpi << " dpi";
+        }
+    }
 }
 
 } // namespace
