@@ -7,6 +7,7 @@
 
 #include <commctrl.h>
 #include <cstdlib>
+#include <cwchar>
 #include <filesystem>
 #include <set>
 #include <shlobj.h>
@@ -139,6 +140,25 @@ std::set<DWORD> ThreadsOf(DWORD processId)
     return threads;
 }
 
+// The folder browser's tree, at any depth below it: Windows puts it inside a
+// control of its own.
+HWND FindTree(HWND browser)
+{
+    HWND tree = nullptr;
+    EnumChildWindows(
+        browser,
+        [](HWND child, LPARAM found) -> BOOL {
+            wchar_t name[32] = L"";
+            GetClassNameW(child, name, 32);
+            if (_wcsicmp(name, WC_TREEVIEWW) != 0)
+                return TRUE;
+            *reinterpret_cast<HWND*>(found) = child;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&tree));
+    return tree;
+}
+
 } // namespace
 
 bool ProgramDriver::BringToFront()
@@ -190,10 +210,11 @@ bool ProgramDriver::ChooseFolderInBrowser(const std::wstring& folder)
     // Wine's browser a level listed during that walk now and then does not
     // match at first, and the next walk over the same levels matches: the
     // folder is handed over again until the tree's selection moves.
-    HWND tree = FindWindowExW(browser, nullptr, WC_TREEVIEWW, nullptr);
+    HWND tree = FindTree(browser);
     const LRESULT start = Ask(tree, TVM_GETNEXTITEM, TVGN_CARET);
     const bool selected =
-        path && WriteProcessMemory(m_process.hProcess, path, folder.c_str(), size, nullptr) &&
+        tree && path &&
+        WriteProcessMemory(m_process.hProcess, path, folder.c_str(), size, nullptr) &&
         WaitUntil([&] {
             Ask(browser, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(path));
             return Ask(tree, TVM_GETNEXTITEM, TVGN_CARET) != start;
