@@ -18,12 +18,37 @@ using Captions = std::vector<std::wstring>;
 const Captions kJobCaptions = {kScanningFolderCaption, kScanningFilesCaption, kMovingFilesCaption,
                                kRestingCaption};
 
+// A dialog's client size and its progress bar's, as this process sees them.
+std::vector<LONG> Layout(HWND dialog)
+{
+    RECT client = {};
+    RECT bar = {};
+    GetClientRect(dialog, &client);
+    GetClientRect(GetDlgItem(dialog, IDC_PROGRESS_BAR), &bar);
+    return {client.right, client.bottom, bar.right, bar.bottom};
+}
+
+// The window is laid out at the display's scale: the test programs are
+// per-monitor aware, as the program is, so they see that scale as it is and
+// lay the template out at it as the program should. Wine 8 treats every
+// program as per-monitor aware, whatever its manifest: there the scale cannot
+// fail, and only Wine 10 or Windows can tell. Wine, 8 and 10 alike, answers
+// 96 dpi for another process's window at any scale: there the layout shows it.
 TEST(Program, GuidesAFirstTimeUser)
 {
     ProgramDriver program;
     ASSERT_TRUE(program.Dialog());
     EXPECT_EQ(program.Caption(), kRestingCaption);
     EXPECT_EQ(program.FolderField(), L"");
+    if (WineVersion() == 0) {
+        EXPECT_EQ(GetDpiForWindow(program.Dialog()), GetDpiForSystem());
+    }
+    EXPECT_EQ(GetAwarenessFromDpiAwarenessContext(GetWindowDpiAwarenessContext(program.Dialog())),
+              DPI_AWARENESS_PER_MONITOR_AWARE);
+    RegisterProgressBarClass();
+    HWND laidOut = ShowTemplateDialog(InertDialogProc, 400);
+    EXPECT_EQ(Layout(program.Dialog()), Layout(laidOut));
+    DestroyWindow(laidOut);
 
     program.Press(IDOK);
     EXPECT_EQ(program.DismissMessageBox(L"Empty!"), L"Please select a Directory");
@@ -234,44 +259,11 @@ TEST(Program, ClosingDuringAJobLosesNoFile)
     std::printf("closed after %d of 1500 moves\n", moved);
 }
 
-// A dialog's client size and its progress bar's, as this process sees them.
-std::vector<LONG> Layout(HWND dialog)
-{
-    RECT client = {};
-    RECT bar = {};
-    GetClientRect(dialog, &client);
-    GetClientRect(GetDlgItem(dialog, IDC_PROGRESS_BAR), &bar);
-    return {client.right, client.bottom, bar.right, bar.bottom};
-}
-
-// The test programs are per-monitor aware, as the program is, so they see the
-// display's scale as it is and lay the template out at it as the program
-// should. Wine 8 treats every program as per-monitor aware, whatever its
-// manifest: there this cannot fail, and only Wine 10 or Windows can tell.
-// Wine, 8 and 10 alike, answers 96 dpi for another process's window at any
-// scale: there the layout shows the scale.
-TEST(Program, IsLaidOutAtTheDisplayScale)
-{
-    ProgramDriver program;
-    ASSERT_TRUE(program.Dialog());
-    if (WineVersion() == 0) {
-        EXPECT_EQ(GetDpiForWindow(program.Dialog()), GetDpiForSystem());
-    }
-    EXPECT_EQ(GetAwarenessFromDpiAwarenessContext(GetWindowDpiAwarenessContext(program.Dialog())),
-              DPI_AWARENESS_PER_MONITOR_AWARE);
-    RegisterProgressBarClass();
-    HWND laidOut = ShowTemplateDialog(InertDialogProc, 400);
-    EXPECT_EQ(Layout(program.Dialog()), Layout(laidOut));
-    DestroyWindow(laidOut);
-    program.Press(IDC_EXIT_BUTTON);
-    EXPECT_EQ(program.WaitForExit(), 0);
-}
-
 // Under Wine the display's scale is a setting that each program takes as it
-// starts: the window's layout and its bar's pictures are tested again, in a
-// new process of this test program, at each of the usual scales above 96
-// dpi, and the setting is put back. Windows' scale is the desktop's, at which
-// the tests above ran, and no test may change it.
+// starts: the first-time user's window and the bar's pictures are tested
+// again, in a new process of this test program, at each of the usual scales
+// above 96 dpi, and the setting is put back. Windows' scale is the desktop's,
+// at which the tests above ran, and no test may change it.
 TEST(Program, IsLaidOutAndDrawnAtEveryUsualDisplayScale)
 {
     if (WineVersion() == 0)
@@ -289,7 +281,7 @@ TEST(Program, IsLaidOutAndDrawnAtEveryUsualDisplayScale)
             ERROR_SUCCESS);
         if (dpi != before) {
             EXPECT_EQ(_wspawnl(_P_WAIT, self, self,
-                               L"--gtest_filter=ProgressBars.*:Program.IsLaidOutAtTheDisplayScale",
+                               L"--gtest_filter=ProgressBars.*:Program.GuidesAFirstTimeUser",
                                nullptr),
                       0)
                 << "at " << dpi << " dpi";

@@ -8,7 +8,6 @@
 
 #include <commctrl.h>
 #include <string>
-#include <tuple>
 #include <vector>
 
 namespace {
@@ -35,27 +34,24 @@ INT_PTR CALLBACK ProgramDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
 }
 
 // Lays the dialog out again at `percent` of its size, as Windows does when it
-// moves to a monitor of another scale: it tells each control, resizes and
-// moves it, and resizes the dialog.
+// moves to a monitor of another scale: it tells each control, moves and
+// resizes it, and resizes the dialog.
 void Rescale(HWND dialog, int percent)
 {
+    auto scaled = [percent](LONG length) { return MulDiv(length, percent, 100); };
+    RECT frame = {};
     for (HWND control = GetWindow(dialog, GW_CHILD); control;
          control = GetWindow(control, GW_HWNDNEXT)) {
-        RECT frame = {};
         GetWindowRect(control, &frame);
         MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&frame), 2);
         SendMessageW(control, WM_DPICHANGED_BEFOREPARENT, 0, 0);
-        SetWindowPos(control, nullptr, MulDiv(frame.left, percent, 100),
-                     MulDiv(frame.top, percent, 100),
-                     MulDiv(frame.right - frame.left, percent, 100),
-                     MulDiv(frame.bottom - frame.top, percent, 100), SWP_NOZORDER | SWP_NOACTIVATE);
+        MoveWindow(control, scaled(frame.left), scaled(frame.top), scaled(frame.right - frame.left),
+                   scaled(frame.bottom - frame.top), TRUE);
         SendMessageW(control, WM_DPICHANGED_AFTERPARENT, 0, 0);
     }
-    RECT frame = {};
     GetWindowRect(dialog, &frame);
-    SetWindowPos(dialog, nullptr, 0, 0, MulDiv(frame.right - frame.left, percent, 100),
-                 MulDiv(frame.bottom - frame.top, percent, 100),
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    MoveWindow(dialog, frame.left, frame.top, scaled(frame.right - frame.left),
+               scaled(frame.bottom - frame.top), TRUE);
 }
 
 // A plain progress bar and the program's, same template, one above the other.
@@ -79,7 +75,7 @@ protected:
 
     // Sends the message to both bars: their replies, their answers to the
     // position and range queries, and what they show must all be the same.
-    testing::AssertionResult Send(UINT message, WPARAM wParam = 0, LPARAM lParam = 0)
+    void Send(UINT message, WPARAM wParam = 0, LPARAM lParam = 0)
     {
         const LRESULT plainReply = SendMessageW(m_plain, message, wParam, lParam);
         const LRESULT programReply = SendMessageW(m_program, message, wParam, lParam);
@@ -87,40 +83,24 @@ protected:
         PumpMessages();
         const std::string after = "message " + std::to_string(message) + " " +
                                   std::to_string(wParam) + " " + std::to_string(lParam);
-        if (programReply != plainReply)
-            return testing::AssertionFailure()
-                   << "replies " << programReply << " and " << plainReply << " to " << after;
+        ASSERT_EQ(programReply, plainReply) << after;
         // The picture first: a query makes the bar take a position kept aside.
-        testing::AssertionResult same = SamePicture(after);
-        return same ? SameQueries(after) : same;
+        ASSERT_TRUE(SamePicture()) << "the bars show different pictures after " << after;
+        ASSERT_EQ(Queries(m_program), Queries(m_plain)) << after;
     }
 
     // A job's pass: range 0 to `count`, a position before each item.
-    testing::AssertionResult SendPass(int count, int stride = 1)
+    void SendPass(int count, int stride = 1)
     {
-        testing::AssertionResult same = Send(PBM_SETRANGE32, 0, count);
-        for (int i = 0; same && i < count; i += stride)
-            same = Send(PBM_SETPOS, i);
-        return same;
+        ASSERT_NO_FATAL_FAILURE(Send(PBM_SETRANGE32, 0, count));
+        for (int i = 0; i < count; i += stride)
+            ASSERT_NO_FATAL_FAILURE(Send(PBM_SETPOS, i));
     }
 
-    testing::AssertionResult SamePicture(const std::string& after)
+    bool SamePicture() const
     {
-        if (ClientPixels(m_program, PixelSource::Screen) ==
-            ClientPixels(m_plain, PixelSource::Screen))
-            return testing::AssertionSuccess();
-        return testing::AssertionFailure() << "the bars show different pictures after " << after;
-    }
-
-    testing::AssertionResult SameQueries(const std::string& after)
-    {
-        const std::vector<LRESULT> program = Queries(m_program);
-        const std::vector<LRESULT> plain = Queries(m_plain);
-        if (program == plain)
-            return testing::AssertionSuccess();
-        return testing::AssertionFailure()
-               << "the bars answer " << testing::PrintToString(program) << " and "
-               << testing::PrintToString(plain) << " to the queries after " << after;
+        return ClientPixels(m_program, PixelSource::Screen) ==
+               ClientPixels(m_plain, PixelSource::Screen);
     }
 
     HWND m_plainDialog;
@@ -128,7 +108,6 @@ protected:
     HWND m_plain;
     HWND m_program;
 
-private:
     // A bar's answers to the position query and to both range queries, then
     // the ranges those filled in (a braced list is evaluated in order).
     static std::vector<LRESULT> Queries(HWND bar)
@@ -149,7 +128,7 @@ TEST_F(ProgressBars, ProgramBarShowsAndAnswersExactlyWhatAPlainBarDoes)
 {
     ASSERT_TRUE(m_plainDialog && m_programDialog);
     // Measuring left the bar's range and position as a plain bar's.
-    ASSERT_TRUE(SameQueries("the dialog's start"));
+    ASSERT_EQ(Queries(m_program), Queries(m_plain)) << "the dialog's start";
     // The program measures its bar from the bar's own drawing into memory.
     SendMessageW(m_plain, PBM_SETRANGE32, 0, 1);
     SendMessageW(m_plain, PBM_SETPOS, 1, 0);
@@ -172,34 +151,32 @@ TEST_F(ProgressBars, ProgramBarShowsAndAnswersExactlyWhatAPlainBarDoes)
     EXPECT_LE(g_programBarPaints - paintsBefore, 4 * client.right + 2);
     SendMessageW(m_plain, PBM_SETPOS, kLongPass - 1, 0);
     PumpMessages();
-    ASSERT_TRUE(SamePicture("a long pass"));
+    ASSERT_TRUE(SamePicture()) << "a long pass";
 
-    ASSERT_TRUE(SendPass(3));
+    ASSERT_NO_FATAL_FAILURE(SendPass(3));
     // Far more positions than pixels; some twice in a row.
-    ASSERT_TRUE(SendPass(20000, 11));
+    ASSERT_NO_FATAL_FAILURE(SendPass(20000, 11));
     for (int position : {14000, 14000, 14001, 13999, 20000, 20001, -5, 19999})
-        ASSERT_TRUE(Send(PBM_SETPOS, position));
+        ASSERT_NO_FATAL_FAILURE(Send(PBM_SETPOS, position));
     // Full, then empty, as a job ends; then a pass with nothing to do.
-    ASSERT_TRUE(Send(PBM_SETPOS, 20000));
-    ASSERT_TRUE(Send(PBM_SETPOS, 0));
-    ASSERT_TRUE(SendPass(0));
-    ASSERT_TRUE(Send(PBM_SETPOS, 1));
+    ASSERT_NO_FATAL_FAILURE(Send(PBM_SETPOS, 20000));
+    ASSERT_NO_FATAL_FAILURE(Send(PBM_SETPOS, 0));
+    ASSERT_NO_FATAL_FAILURE(SendPass(0));
+    ASSERT_NO_FATAL_FAILURE(Send(PBM_SETPOS, 1));
 
     // A new range mid-way moves a position kept aside.
-    ASSERT_TRUE(SendPass(5000, 5));
-    for (const auto& [message, wParam, lParam] :
-         std::vector<std::tuple<UINT, WPARAM, LPARAM>>{{PBM_SETPOS, 4321, 0},
-                                                       {PBM_SETRANGE32, 0, 4000},
-                                                       {PBM_SETPOS, 3999, 0},
-                                                       {PBM_SETRANGE32, 100, 200},
-                                                       {PBM_SETPOS, 150, 0},
-                                                       {PBM_SETPOS, 151, 0},
-                                                       {PBM_DELTAPOS, 7, 0},
-                                                       {PBM_SETSTEP, 3, 0},
-                                                       {PBM_STEPIT, 0, 0},
-                                                       {PBM_SETRANGE, 0, MAKELPARAM(0, 1000)},
-                                                       {PBM_SETPOS, 999, 0}})
-        ASSERT_TRUE(Send(message, wParam, lParam));
+    ASSERT_NO_FATAL_FAILURE(SendPass(5000, 5));
+    ASSERT_NO_FATAL_FAILURE(Send(PBM_SETPOS, 4321));
+    ASSERT_NO_FATAL_FAILURE(Send(PBM_SETRANGE32, 0, 4000));
+    ASSERT_NO_FATAL_FAILURE(Send(PBM_SETPOS, 3999));
+    ASSERT_NO_FATAL_FAILURE(Send(PBM_SETRANGE32, 100, 200));
+    ASSERT_NO_FATAL_FAILURE(Send(PBM_SETPOS, 150));
+    ASSERT_NO_FATAL_FAILURE(Send(PBM_SETPOS, 151));
+    ASSERT_NO_FATAL_FAILURE(Send(PBM_DELTAPOS, 7));
+    ASSERT_NO_FATAL_FAILURE(Send(PBM_SETSTEP, 3));
+    ASSERT_NO_FATAL_FAILURE(Send(PBM_STEPIT));
+    ASSERT_NO_FATAL_FAILURE(Send(PBM_SETRANGE, 0, MAKELPARAM(0, 1000)));
+    ASSERT_NO_FATAL_FAILURE(Send(PBM_SETPOS, 999));
 
     // A new look, announced as a theme change is, may fill another area: here
     // a deeper edge narrows both bars.
@@ -208,21 +185,21 @@ TEST_F(ProgressBars, ProgramBarShowsAndAnswersExactlyWhatAPlainBarDoes)
         SetWindowPos(bar, nullptr, 0, 0, 0, 0,
                      SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
     }
-    ASSERT_TRUE(Send(WM_THEMECHANGED));
-    ASSERT_TRUE(SendPass(2000, 3));
+    ASSERT_NO_FATAL_FAILURE(Send(WM_THEMECHANGED));
+    ASSERT_NO_FATAL_FAILURE(SendPass(2000, 3));
 
     // A move to a monitor of a larger scale, while a job runs: the bars grow
     // by half, and so does the area they fill.
     for (HWND dialog : {m_plainDialog, m_programDialog})
         Rescale(dialog, 150);
-    ASSERT_TRUE(SendPass(2000, 2));
+    ASSERT_NO_FATAL_FAILURE(SendPass(2000, 2));
 
     // Painting from outside: something draws over both bars and leaves them a
     // repaint due, as a window that moves away does. Before that repaint,
     // they take 502, which fills as much of the bar as 501 does: the
     // program's bar skips that position's repaint, never the one still due.
-    ASSERT_TRUE(Send(PBM_SETPOS, 500));
-    ASSERT_TRUE(Send(PBM_SETPOS, 501));
+    ASSERT_NO_FATAL_FAILURE(Send(PBM_SETPOS, 500));
+    ASSERT_NO_FATAL_FAILURE(Send(PBM_SETPOS, 501));
     for (HWND bar : {m_plain, m_program}) {
         HDC drawing = GetDC(bar);
         GetClientRect(bar, &client);
@@ -232,7 +209,7 @@ TEST_F(ProgressBars, ProgramBarShowsAndAnswersExactlyWhatAPlainBarDoes)
         SendMessageW(bar, PBM_SETPOS, 502, 0);
     }
     PumpMessages();
-    ASSERT_TRUE(SamePicture("a repaint due"));
+    ASSERT_TRUE(SamePicture()) << "a repaint due";
     EXPECT_EQ(SendMessageW(m_program, PBM_GETPOS, 0, 0), 502);
 }
 
