@@ -193,40 +193,53 @@ bool ProgramDriver::ChooseFolder(const std::wstring& folder)
     return ChooseFolderInBrowser(folder);
 }
 
-bool ProgramDriver::ChooseFolderInBrowser(const std::wstring& folder)
+// Hands the browser the folder until its tree's selection moves, for a
+// moment: on Windows the tree may still be filling. Returns whether it moved.
+bool ProgramDriver::SelectInBrowser(HWND browser, const std::wstring& folder) const
 {
-    HWND browser = WaitForWindow(kBrowserCaption);
-    if (!browser) {
-        ADD_FAILURE() << "the folder browser did not open";
-        return false;
-    }
     // The browser reads the path in its own address space.
     const size_t size = (folder.size() + 1) * sizeof(wchar_t);
     void* path =
         VirtualAllocEx(m_process.hProcess, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-    // The browser looks for the folder level by level along its tree,
-    // comparing the items it lists there with those it parses from the path,
-    // and leaves the selection where it was when a level does not match. In
-    // Wine's browser a level listed during that walk now and then does not
-    // match at first, and the next walk over the same levels matches: the
-    // folder is handed over again until the tree's selection moves.
     HWND tree = FindTree(browser);
     const LRESULT start = Ask(tree, TVM_GETNEXTITEM, TVGN_CARET);
     const bool selected =
         tree && path &&
         WriteProcessMemory(m_process.hProcess, path, folder.c_str(), size, nullptr) &&
-        WaitUntil([&] {
-            Ask(browser, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(path));
-            return Ask(tree, TVM_GETNEXTITEM, TVGN_CARET) != start;
-        });
+        WaitUntil(
+            [&] {
+                Ask(browser, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(path));
+                return Ask(tree, TVM_GETNEXTITEM, TVGN_CARET) != start;
+            },
+            10, 2000);
     VirtualFreeEx(m_process.hProcess, path, 0, MEM_RELEASE);
-    if (!selected) {
-        ADD_FAILURE() << "the folder browser did not take the folder";
-        return false;
+    return selected;
+}
+
+bool ProgramDriver::ChooseFolderInBrowser(const std::wstring& folder)
+{
+    // Wine's browser finds the folder by walking its tree, comparing each
+    // level's item ID byte for byte with the one it parses from the path.
+    // Those IDs hold each folder's time of last change, so a folder on the
+    // path that changed after the browser listed it is never found in that
+    // browser (measured). One that did not take the folder is cancelled, and
+    // a new one, which lists the folders anew, is opened.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (attempt > 0)
+            Press(IDC_CHOOSE_DIR_BUTTON);
+        HWND browser = WaitForWindow(kBrowserCaption);
+        if (!browser) {
+            ADD_FAILURE() << "the folder browser did not open";
+            return false;
+        }
+        const bool selected = SelectInBrowser(browser, folder);
+        PostMessageW(browser, WM_COMMAND, selected ? IDOK : IDCANCEL, 0);
+        EXPECT_TRUE(WaitUntilClosed(browser)) << "the folder browser did not close";
+        if (selected)
+            return FolderField() == folder;
     }
-    PostMessageW(browser, WM_COMMAND, IDOK, 0);
-    EXPECT_TRUE(WaitUntilClosed(browser)) << "the folder browser did not close";
-    return FolderField() == folder;
+    ADD_FAILURE() << "no folder browser took the folder";
+    return false;
 }
 
 void ProgramDriver::CancelFolderBrowser()

@@ -83,6 +83,7 @@ public:
 
 private:
     HWND WaitForWindow(const std::wstring& caption) const;
+    bool SelectInBrowser(HWND browser, const std::wstring& folder) const;
 
     PROCESS_INFORMATION m_process = {};
     HWND m_dialog = nullptr;
