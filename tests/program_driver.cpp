@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <commctrl.h>
-#include <cstdlib>
 #include <cwchar>
 #include <filesystem>
 #include <set>
@@ -23,12 +22,9 @@ std::wstring BuildFolder()
     return std::filesystem::path(path).parent_path().parent_path().wstring();
 }
 
-int WineVersion()
+bool RunningUnderWine()
 {
-    using Version = const char*(CDECL*)();
-    const auto version = reinterpret_cast<Version>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version")));
-    return version ? static_cast<int>(std::strtol(version(), nullptr, 10)) : 0;
+    return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
 }
 
 std::wstring BuiltProgram()

@@ -14,8 +14,8 @@ std::wstring BuiltProgram();
 // The folder that holds tunetidy.exe and the tests' own build products.
 std::wstring BuildFolder();
 
-// The major version of the Wine this process runs under; 0 on Windows itself.
-int WineVersion();
+// Whether this process runs under Wine rather than on Windows itself.
+bool RunningUnderWine();
 
 // Starts the real tunetidy.exe and drives it from outside, as a person would:
 // buttons are pressed with posted messages, the folder browser is handed the

@@ -40,7 +40,7 @@ TEST(Program, GuidesAFirstTimeUser)
     ASSERT_TRUE(program.Dialog());
     EXPECT_EQ(program.Caption(), kRestingCaption);
     EXPECT_EQ(program.FolderField(), L"");
-    if (WineVersion() == 0) {
+    if (!RunningUnderWine()) {
         EXPECT_EQ(GetDpiForWindow(program.Dialog()), GetDpiForSystem());
     }
     EXPECT_EQ(GetAwarenessFromDpiAwarenessContext(GetWindowDpiAwarenessContext(program.Dialog())),
@@ -120,7 +120,7 @@ class DllBesideProgramPreferred {
 public:
     DllBesideProgramPreferred()
     {
-        if (WineVersion() > 0) {
+        if (RunningUnderWine()) {
             const std::wstring overrides = std::wstring(kAppDefaults) + L"\\DllOverrides";
             EXPECT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, overrides.c_str(), L"comctl32", REG_SZ,
                                       L"native,builtin", sizeof L"native,builtin"),
@@ -129,7 +129,7 @@ public:
     }
     ~DllBesideProgramPreferred()
     {
-        if (WineVersion() > 0)
+        if (RunningUnderWine())
             RegDeleteTreeW(HKEY_CURRENT_USER, kAppDefaults);
     }
 
@@ -266,7 +266,7 @@ TEST(Program, ClosingDuringAJobLosesNoFile)
 // at which the tests above ran, and no test may change it.
 TEST(Program, IsLaidOutAndDrawnAtEveryUsualDisplayScale)
 {
-    if (WineVersion() == 0)
+    if (!RunningUnderWine())
         GTEST_SKIP() << "on Windows the tests run at the desktop's scale only";
     const wchar_t desktop[] = L"Control Panel\\Desktop";
     DWORD before = 96;
