@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <commctrl.h>
-#include <cwchar>
 #include <filesystem>
 #include <set>
 #include <shlobj.h>
@@ -136,22 +135,13 @@ std::set<DWORD> ThreadsOf(DWORD processId)
     return threads;
 }
 
-// The folder browser's tree, at any depth below it: Windows puts it inside a
-// control of its own.
+// The folder browser's tree: Windows puts it inside a control of its own,
+// Wine straight into the browser.
 HWND FindTree(HWND browser)
 {
-    HWND tree = nullptr;
-    EnumChildWindows(
-        browser,
-        [](HWND child, LPARAM found) -> BOOL {
-            wchar_t name[32] = L"";
-            GetClassNameW(child, name, 32);
-            if (_wcsicmp(name, WC_TREEVIEWW) != 0)
-                return TRUE;
-            *reinterpret_cast<HWND*>(found) = child;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&tree));
+    HWND tree = FindWindowExW(browser, nullptr, WC_TREEVIEWW, nullptr);
+    for (HWND child = nullptr; !tree && (child = FindWindowExW(browser, child, nullptr, nullptr));)
+        tree = FindWindowExW(child, nullptr, WC_TREEVIEWW, nullptr);
     return tree;
 }
 
@@ -214,12 +204,11 @@ bool ProgramDriver::SelectInBrowser(HWND browser, const std::wstring& folder) co
 
 bool ProgramDriver::ChooseFolderInBrowser(const std::wstring& folder)
 {
-    // Wine's browser finds the folder by walking its tree, comparing each
-    // level's item ID byte for byte with the one it parses from the path.
-    // Those IDs hold each folder's time of last change, so a folder on the
-    // path that changed after the browser listed it is never found in that
-    // browser (measured). One that did not take the folder is cancelled, and
-    // a new one, which lists the folders anew, is opened.
+    // Wine's browser finds a path by comparing its tree's item IDs, level by
+    // level, with those parsed from the path. They hold each folder's time of
+    // last change, so a folder changed since the browser listed it is never
+    // found there (measured): a new browser, which lists the folders anew, is
+    // opened instead.
     for (int attempt = 0; attempt < 3; ++attempt) {
         if (attempt > 0)
             Press(IDC_CHOOSE_DIR_BUTTON);
