@@ -150,9 +150,8 @@ HWND FindTree(HWND browser)
 bool ProgramDriver::BringToFront()
 {
     // Windows lets a process bring another's window to the front only in
-    // some cases, one of them that it received the last input event: an Alt
-    // press of its own makes it so. Without that, keys would reach whatever
-    // window is in front.
+    // some cases, one being that it received the last input event: its own
+    // Alt press makes it so.
     if (GetForegroundWindow() != m_dialog && SendKey(VK_MENU))
         SetForegroundWindow(m_dialog);
     return GetForegroundWindow() == m_dialog;

@@ -36,12 +36,11 @@ public:
     void Press(int controlId);
     void CloseWindow();
 
-    // Brings the dialog to the front, as far as Windows lets this process;
-    // false where it does not.
+    // Brings the dialog to the front, where Windows lets this process.
     [[nodiscard]] bool BringToFront();
-    // Types a key into the program as a person would, through the system's
-    // input, holding down `modifier` (VK_SHIFT, VK_MENU) if one is given.
-    // Types nothing, and returns false, unless the dialog is in front.
+    // Types a key, holding down `modifier` (VK_SHIFT, VK_MENU) if one is
+    // given, through the system's input as a person would: only into the
+    // dialog in front, or not at all.
     [[nodiscard]] bool TypeKey(WORD key, WORD modifier = 0);
     // Waits for the focus to rest on this control of the dialog.
     bool WaitForFocus(int controlId) const;
@@ -50,10 +49,9 @@ public:
     // and presses its OK button.
     std::wstring DismissMessageBox(const std::wstring& caption);
 
-    // Opens the folder browser, selects the given folder in it and confirms.
-    // Returns whether the dialog now shows that folder.
+    // Chooses the folder in the folder browser, opened by this call or the
+    // caller; returns whether the dialog now shows it.
     [[nodiscard]] bool ChooseFolder(const std::wstring& folder);
-    // The same in a folder browser opened some other way.
     [[nodiscard]] bool ChooseFolderInBrowser(const std::wstring& folder);
     void CancelFolderBrowser();
 
@@ -65,20 +63,17 @@ public:
     // Waits for the job's moving pass to move the bar to `position`; false if
     // the pass ends first.
     bool WaitForMovesPast(int position) const;
-    // Starts a job with `start` (by default a press of OK), and looks for its
-    // thread meanwhile: the one thread of the program that was not there
-    // before. The job must last long enough to be seen running.
+    // Starts a job with `start` (by default a press of OK) and finds its
+    // thread, the program's one new thread, while it runs.
     [[nodiscard]] bool StartJob(const std::function<bool()>& start = nullptr);
     // Waits for the job's thread to end, after its last message to the
-    // dialog, so that the next OK meets an idle dialog; and checks that the
-    // program keeps no handle to it.
+    // dialog, and checks that the program keeps no handle to it.
     [[nodiscard]] bool WaitForJobEnd();
 
     // Waits for the process to end and returns its exit code, or -1 on time-out.
     long WaitForExit() const;
 
-    // Saves the dialog as shown on the screen to a PNG file beside
-    // tunetidy.exe.
+    // Saves the dialog as shown to a PNG file beside tunetidy.exe.
     void SaveScreenshot(const std::wstring& fileName) const;
 
 private:

@@ -27,16 +27,14 @@ std::string MakeTag(const std::string& artist, const std::string& album, char pa
 // An MP3-like file: some audio bytes that depend on `seed`, followed by `tag`.
 std::string MakeMp3(const std::string& tag, int seed = 0);
 
-// These take full paths of any length, beyond MAX_PATH too, as a user's files
-// may have: other programs can make them. Those that can fail say whether
-// they succeeded.
+// These take full paths of any length, beyond MAX_PATH too, as other
+// programs can make them; those that can fail say whether they succeeded.
 [[nodiscard]] bool WriteBytes(const std::wstring& path, const std::string& bytes);
 std::string ReadBytes(const std::wstring& path);
 // Makes the folder and every missing folder above it.
 [[nodiscard]] bool MakeFolder(const std::wstring& path);
-// Removes the folder and everything in it, trying again for up to a second
-// while another program (the folder browser, a virus scanner) still holds
-// something in it open.
+// Removes the folder and everything in it, for up to a second while another
+// program (the folder browser, a virus scanner) still holds something open.
 [[nodiscard]] bool RemoveFolder(const std::wstring& path);
 
 // Every file and folder below `root`, as relative paths with '/' separators;
