@@ -16,30 +16,34 @@ HRESULT Encode(const std::wstring& path, std::vector<DWORD>& pixels, UINT width,
     Microsoft::WRL::ComPtr<IWICBitmapFrameEncode> frame;
     const auto size = static_cast<UINT>(pixels.size());
     WICRect area = {crop.left, crop.top, crop.right - crop.left, crop.bottom - crop.top};
-    HRESULT result = S_OK;
-    // Each step runs only if every one before it succeeded.
-    auto then = [&result](auto step) { result = SUCCEEDED(result) ? step() : result; };
-    then([&] {
-        return CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
-                                IID_PPV_ARGS(&factory));
-    });
-    then([&] {
-        return factory->CreateBitmapFromMemory(width, size / width, GUID_WICPixelFormat32bppBGR,
-                                               width * 4, size * 4,
-                                               reinterpret_cast<BYTE*>(pixels.data()), &bitmap);
-    });
+    HRESULT result = CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                                      IID_PPV_ARGS(&factory));
+    if (SUCCEEDED(result))
+        result = factory->CreateBitmapFromMemory(width, size / width, GUID_WICPixelFormat32bppBGR,
+                                                 width * 4, size * 4,
+                                                 reinterpret_cast<BYTE*>(pixels.data()), &bitmap);
     // Every PNG encoder takes 24-bit blue, green, red, the format the frame
     // takes from its source.
-    then([&] { return WICConvertBitmapSource(GUID_WICPixelFormat24bppBGR, bitmap.Get(), &bgr); });
-    then([&] { return factory->CreateStream(&stream); });
-    then([&] { return stream->InitializeFromFilename(path.c_str(), GENERIC_WRITE); });
-    then([&] { return factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, &encoder); });
-    then([&] { return encoder->Initialize(stream.Get(), WICBitmapEncoderNoCache); });
-    then([&] { return encoder->CreateNewFrame(&frame, nullptr); });
-    then([&] { return frame->Initialize(nullptr); });
-    then([&] { return frame->WriteSource(bgr.Get(), &area); });
-    then([&] { return frame->Commit(); });
-    then([&] { return encoder->Commit(); });
+    if (SUCCEEDED(result))
+        result = WICConvertBitmapSource(GUID_WICPixelFormat24bppBGR, bitmap.Get(), &bgr);
+    if (SUCCEEDED(result))
+        result = factory->CreateStream(&stream);
+    if (SUCCEEDED(result))
+        result = stream->InitializeFromFilename(path.c_str(), GENERIC_WRITE);
+    if (SUCCEEDED(result))
+        result = factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, &encoder);
+    if (SUCCEEDED(result))
+        result = encoder->Initialize(stream.Get(), WICBitmapEncoderNoCache);
+    if (SUCCEEDED(result))
+        result = encoder->CreateNewFrame(&frame, nullptr);
+    if (SUCCEEDED(result))
+        result = frame->Initialize(nullptr);
+    if (SUCCEEDED(result))
+        result = frame->WriteSource(bgr.Get(), &area);
+    if (SUCCEEDED(result))
+        result = frame->Commit();
+    if (SUCCEEDED(result))
+        result = encoder->Commit();
     return result;
 }
 
