@@ -7,9 +7,7 @@
 
 #include <commctrl.h>
 #include <filesystem>
-#include <set>
 #include <shlobj.h>
-#include <tlhelp32.h>
 
 const wchar_t kBrowserCaption[] = L"Browse for Folder";
 
@@ -49,10 +47,6 @@ ProgramDriver::ProgramDriver(const std::wstring& program)
 
 ProgramDriver::~ProgramDriver()
 {
-    if (m_jobFinder.joinable())
-        m_jobFinder.join();
-    if (m_job)
-        CloseHandle(m_job);
     if (!m_process.hProcess)
         return;
     if (WaitForSingleObject(m_process.hProcess, 0) == WAIT_TIMEOUT)
@@ -81,6 +75,13 @@ std::wstring ProgramDriver::Caption() const
 std::wstring ProgramDriver::FolderField() const
 {
     return TextOf(GetDlgItem(m_dialog, IDC_DIR_EDIT));
+}
+
+bool ProgramDriver::ShowsFolder(const std::wstring& folder) const
+{
+    const std::wstring shown = FolderField();
+    return CompareStringOrdinal(shown.c_str(), static_cast<int>(shown.size()), folder.c_str(),
+                                static_cast<int>(folder.size()), TRUE) == CSTR_EQUAL;
 }
 
 void ProgramDriver::Press(int controlId)
@@ -119,20 +120,6 @@ bool SendKey(WORD key, WORD modifier = 0)
     }
     return SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)) ==
            inputs.size();
-}
-
-// The threads that a process runs now.
-std::set<DWORD> ThreadsOf(DWORD processId)
-{
-    std::set<DWORD> threads;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    THREADENTRY32 entry = {};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
-        if (entry.th32OwnerProcessID == processId)
-            threads.insert(entry.th32ThreadID);
-    CloseHandle(snapshot);
-    return threads;
 }
 
 // The folder browser's tree: Windows puts it inside a control of its own,
@@ -207,7 +194,8 @@ bool ProgramDriver::ChooseFolderInBrowser(const std::wstring& folder)
     // level, with those parsed from the path. They hold each folder's time of
     // last change, so a folder changed since the browser listed it is never
     // found there (measured): a new browser, which lists the folders anew, is
-    // opened instead.
+    // opened instead. So is one that returned another folder: on Windows the
+    // tree may select a parent while it still expands the path.
     for (int attempt = 0; attempt < 3; ++attempt) {
         if (attempt > 0)
             Press(IDC_CHOOSE_DIR_BUTTON);
@@ -219,8 +207,9 @@ bool ProgramDriver::ChooseFolderInBrowser(const std::wstring& folder)
         const bool selected = SelectInBrowser(browser, folder);
         PostMessageW(browser, WM_COMMAND, selected ? IDOK : IDCANCEL, 0);
         EXPECT_TRUE(WaitUntilClosed(browser)) << "the folder browser did not close";
-        if (selected)
-            return FolderField() == folder;
+        // The program shows the folder only once the browser has returned.
+        if (selected && WaitUntil([&] { return ShowsFolder(folder); }, 10, 2000))
+            return true;
     }
     ADD_FAILURE() << "no folder browser took the folder";
     return false;
@@ -238,18 +227,27 @@ void ProgramDriver::CancelFolderBrowser()
 std::vector<std::wstring> ProgramDriver::WatchJobCaptions() const
 {
     const std::wstring resting = kRestingCaption;
+    HWND bar = GetDlgItem(m_dialog, IDC_PROGRESS_BAR);
     std::vector<std::wstring> captions;
-    bool left = false;
     WaitUntil(
         [&] {
             const std::wstring caption = Caption();
-            left = left || caption != resting;
-            if (left && (captions.empty() || captions.back() != caption))
+            // Before the job, and at its end until the bar is empty, the
+            // caption rests as well.
+            if (caption == resting && (captions.empty() || Ask(bar, PBM_GETPOS) != 0))
+                return false;
+            if (captions.empty() || captions.back() != caption)
                 captions.push_back(caption);
-            return left && caption == resting;
+            return caption == resting;
         },
         0);
     return captions;
+}
+
+bool ProgramDriver::WaitForJobEnd() const
+{
+    const std::vector<std::wstring> captions = WatchJobCaptions();
+    return !captions.empty() && captions.back() == kRestingCaption;
 }
 
 bool ProgramDriver::WaitForCaption(const std::wstring& caption) const
@@ -276,50 +274,6 @@ bool ProgramDriver::WaitForMovesPast(int position) const
         },
         0);
     return reached;
-}
-
-bool ProgramDriver::StartJob(const std::function<bool()>& start)
-{
-    const std::set<DWORD> before = ThreadsOf(m_process.dwProcessId);
-    if (!start)
-        Press(IDOK);
-    else if (!start())
-        return false;
-    // Looked for beside the test, which must not miss the job's first step
-    // meanwhile.
-    m_jobFinder = std::thread([this, before] {
-        WaitUntil(
-            [&] {
-                for (DWORD thread : ThreadsOf(m_process.dwProcessId))
-                    if (!before.count(thread))
-                        m_jobId = thread;
-                return m_jobId != 0;
-            },
-            0);
-        m_job = m_jobId ? OpenThread(SYNCHRONIZE, FALSE, m_jobId) : nullptr;
-    });
-    return true;
-}
-
-bool ProgramDriver::WaitForJobEnd()
-{
-    if (m_jobFinder.joinable())
-        m_jobFinder.join();
-    if (!m_job) {
-        ADD_FAILURE() << "no job thread was seen";
-        return false;
-    }
-    const bool ended = WaitForSingleObject(m_job, kTimeoutMs) == WAIT_OBJECT_0;
-    CloseHandle(m_job);
-    m_job = nullptr;
-    // A thread's object lives on while any handle to it is open: with this
-    // one closed, only a handle that the program kept would open it now.
-    HANDLE kept = ended ? OpenThread(SYNCHRONIZE, FALSE, m_jobId) : nullptr;
-    EXPECT_EQ(kept, nullptr) << "the program keeps a handle to its finished job thread";
-    if (kept)
-        CloseHandle(kept);
-    m_jobId = 0;
-    return ended;
 }
 
 long ProgramDriver::WaitForExit() const

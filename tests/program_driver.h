@@ -2,9 +2,7 @@
 
 #include "test_windows.h"
 
-#include <functional>
 #include <string>
-#include <thread>
 #include <vector>
 #include <windows.h>
 
@@ -32,6 +30,9 @@ public:
     HWND Dialog() const { return m_dialog; }
     std::wstring Caption() const;
     std::wstring FolderField() const;
+    // Whether the folder field shows this folder, in any case: the shell
+    // returns names as the disk spells them.
+    bool ShowsFolder(const std::wstring& folder) const;
 
     void Press(int controlId);
     void CloseWindow();
@@ -55,20 +56,17 @@ public:
     [[nodiscard]] bool ChooseFolderInBrowser(const std::wstring& folder);
     void CancelFolderBrowser();
 
-    // Records every distinct caption from now until the caption, having left
-    // the resting text, returns to it, reading it without pause: a caption is
-    // seen when its pass of the job outlasts one read.
+    // Records every distinct caption of the job that is starting or running,
+    // until the dialog shows its end: the caption, having left the resting
+    // text, back at rest, and the bar empty, the job's last step. Reads the
+    // caption without pause: a caption is seen when its pass outlasts one read.
     std::vector<std::wstring> WatchJobCaptions() const;
+    // Waits for that end; false if it does not come.
+    [[nodiscard]] bool WaitForJobEnd() const;
     bool WaitForCaption(const std::wstring& caption) const;
     // Waits for the job's moving pass to move the bar to `position`; false if
     // the pass ends first.
     bool WaitForMovesPast(int position) const;
-    // Starts a job with `start` (by default a press of OK) and finds its
-    // thread, the program's one new thread, while it runs.
-    [[nodiscard]] bool StartJob(const std::function<bool()>& start = nullptr);
-    // Waits for the job's thread to end, after its last message to the
-    // dialog, and checks that the program keeps no handle to it.
-    [[nodiscard]] bool WaitForJobEnd();
 
     // Waits for the process to end and returns its exit code, or -1 on time-out.
     long WaitForExit() const;
@@ -82,7 +80,4 @@ private:
 
     PROCESS_INFORMATION m_process = {};
     HWND m_dialog = nullptr;
-    std::thread m_jobFinder;
-    HANDLE m_job = nullptr;
-    DWORD m_jobId = 0;
 };

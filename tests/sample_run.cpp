@@ -44,7 +44,7 @@ TEST(SampleRun, SortsTheChosenFolder)
     ASSERT_TRUE(program.ChooseFolder(g_folder));
     program.SaveScreenshot(L"sample-at-rest.png");
 
-    ASSERT_TRUE(program.StartJob());
+    program.Press(IDOK);
     ASSERT_TRUE(program.WaitForMovesPast(250));
     program.SaveScreenshot(L"sample-during-job.png");
     ASSERT_TRUE(program.WaitForJobEnd());
