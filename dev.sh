@@ -361,7 +361,7 @@ command_release() {
 
     echo "Release $version in $DIST:"
     local sizes_ok=true
-    check_size "$staging/tunetidy.exe" 1048576 || sizes_ok=false
+    check_size "$staging/tunetidy.exe" 262144 || sizes_ok=false
     check_size "$DIST/$name.zip" 600000 || sizes_ok=false
     echo "    tunetidy.exe.debug: the program's debug information, outside the zip"
     echo "    winget/: the package's manifests for winget"

@@ -1,12 +1,11 @@
 #include "id3v1_tag.h"
 
 #include <cstring>
-#include <filesystem>
-#include <fstream>
+#include <windows.h>
 
 namespace {
 
-const std::streamoff kTagSize = 128;
+const LONGLONG kTagSize = 128;
 const size_t kFieldLength = 30;
 const char kReservedCharacters[] = "?/\\';*<>,|\":.";
 
@@ -42,39 +41,39 @@ std::wstring BytesToText(const TagField& field)
     return text;
 }
 
-void ReadField(std::ifstream& file, TagField& field)
+// One field's 30 bytes as read, and its terminator.
+TagField FieldAt(const char* bytes)
 {
-    file.read(field.data(), kFieldLength);
+    TagField field;
+    std::memcpy(field.data(), bytes, kFieldLength);
     field[kFieldLength] = '\0';
+    return field;
 }
 
 } // namespace
 
 std::optional<TagFields> ReadTagFields(const std::wstring& path)
 {
-    // Opened by its UTF-16 path so that any file name can be read; the stream
-    // shares the file for reading and writing with other programs.
-    std::ifstream file(std::filesystem::path(path), std::ios::binary);
-    if (!file)
+    // Opened by its UTF-16 path so that any file name can be read, and shared
+    // for reading and writing: another program may be using the file.
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
         return std::nullopt;
-
-    file.seekg(0, std::ios::end);
-    if (!file || file.tellg() < kTagSize)
+    // The tag's marker and the three fields after it: title, artist, album.
+    char tag[3 + 3 * kFieldLength];
+    LARGE_INTEGER size = {};
+    LARGE_INTEGER tagStart = {};
+    tagStart.QuadPart = -kTagSize;
+    DWORD read = 0;
+    const bool whole = GetFileSizeEx(file, &size) && size.QuadPart >= kTagSize &&
+                       SetFilePointerEx(file, tagStart, nullptr, FILE_END) &&
+                       ReadFile(file, tag, sizeof tag, &read, nullptr) && read == sizeof tag;
+    CloseHandle(file);
+    if (!whole || std::memcmp(tag, "TAG", 3) != 0)
         return std::nullopt;
-    file.seekg(-kTagSize, std::ios::end);
-
-    char marker[3];
-    file.read(marker, sizeof marker);
-    if (!file || std::memcmp(marker, "TAG", sizeof marker) != 0)
-        return std::nullopt;
-
-    TagFields fields;
-    ReadField(file, fields.title);
-    ReadField(file, fields.artist);
-    ReadField(file, fields.album);
-    if (!file)
-        return std::nullopt;
-    return fields;
+    return TagFields{FieldAt(tag + 3), FieldAt(tag + 3 + kFieldLength),
+                     FieldAt(tag + 3 + 2 * kFieldLength)};
 }
 
 std::wstring MakeFolderName(TagField field, const std::wstring& defaultName)
