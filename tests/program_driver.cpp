@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <commctrl.h>
+#include <cwchar>
 #include <filesystem>
 #include <shlobj.h>
 
@@ -79,9 +80,7 @@ std::wstring ProgramDriver::FolderField() const
 
 bool ProgramDriver::ShowsFolder(const std::wstring& folder) const
 {
-    const std::wstring shown = FolderField();
-    return CompareStringOrdinal(shown.c_str(), static_cast<int>(shown.size()), folder.c_str(),
-                                static_cast<int>(folder.size()), TRUE) == CSTR_EQUAL;
+    return _wcsicmp(FolderField().c_str(), folder.c_str()) == 0;
 }
 
 void ProgramDriver::Press(int controlId)
